@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Builds kin and runs every test suite: a warnings-as-errors build, then the
+# same suites under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Usage: tests/run_all.sh   (from anywhere; build trees go under ./out)
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+out=${KIN_OUT:-$root/out}
+jobs=${KIN_JOBS:-$(nproc)}
+
+leg() {
+  echo "==> $1"
+}
+
+configure_build_test() {
+  local dir=$1
+  shift
+  cmake -S "$root" -B "$dir" -DKIN_WERROR=ON "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+  ctest --test-dir "$dir" --output-on-failure -j "$jobs"
+}
+
+leg "native build, warnings as errors"
+configure_build_test "$out/release" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+leg "AddressSanitizer + UndefinedBehaviorSanitizer"
+configure_build_test "$out/asan" -DCMAKE_BUILD_TYPE=Debug -DKIN_SANITIZE=ON
+
+echo "==> all test legs passed"
