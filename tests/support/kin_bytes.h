@@ -16,10 +16,13 @@ namespace kin_bytes {
 
 inline std::string U32(uint32_t value) {
   std::string out(4, '\0');
-  for (int i = 0; i < 4; ++i) out[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+  for (int i = 0; i < 4; ++i)
+    out[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
   return out;
 }
-inline std::string I32(int32_t value) { return U32(static_cast<uint32_t>(value)); }
+inline std::string I32(int32_t value) {
+  return U32(static_cast<uint32_t>(value));
+}
 // The four bytes of a real given by its bit pattern.
 inline std::string RealBits(uint32_t bits) { return U32(bits); }
 inline std::string Real(float value) {
@@ -46,7 +49,8 @@ inline std::string VersionedChunk(const char* tag, const std::string& body) {
 
 inline std::string Info(const std::string& name, int32_t frameCount,
                         uint32_t valueA, uint32_t valueB) {
-  return VersionedChunk("INFO", Text(name) + I32(frameCount) + U32(valueA) + U32(valueB));
+  return VersionedChunk(
+      "INFO", Text(name) + I32(frameCount) + U32(valueA) + U32(valueB));
 }
 
 struct Event {
@@ -56,7 +60,8 @@ struct Event {
 };
 inline std::string Events(const std::vector<Event>& events) {
   std::string body = U32(static_cast<uint32_t>(events.size()));
-  for (const Event& e : events) body += I32(e.offset) + U32(e.value) + Text(e.name);
+  for (const Event& e : events)
+    body += I32(e.offset) + U32(e.value) + Text(e.name);
   return VersionedChunk("EVNT", body);
 }
 
@@ -66,7 +71,8 @@ struct BoneNode {
   std::vector<BoneNode> children;
 };
 inline std::string BoneChunk(const BoneNode& bone) {
-  std::string body = Text(bone.name) + U32(static_cast<uint32_t>(bone.children.size()));
+  std::string body =
+      Text(bone.name) + U32(static_cast<uint32_t>(bone.children.size()));
   for (const BoneNode& child : bone.children) body += BoneChunk(child);
   return VersionedChunk("BONE", body);
 }
