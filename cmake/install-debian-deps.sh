@@ -7,5 +7,10 @@ packages=(
   cmake g++ make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
 )
+# The 32-bit Windows leg runs its tests under 32-bit Wine: i386 packages.
+dpkg --add-architecture i386
 apt-get update -q
 apt-get install -y -q --no-install-recommends "${packages[@]}"
+# The MinGW-w64 cross compiler for 32-bit Windows and Wine to run its
+# programs (with Wine's recommended libraries, as on the CI machines).
+apt-get install -y -q g++-mingw-w64-i686 wine wine32:i386

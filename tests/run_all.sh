@@ -25,4 +25,15 @@ configure_build_test "$out/release" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 leg "AddressSanitizer + UndefinedBehaviorSanitizer"
 configure_build_test "$out/asan" -DCMAKE_BUILD_TYPE=Debug -DKIN_SANITIZE=ON
 
+# The module as the 32-bit Windows DLL it ships as, cross built with
+# MinGW-w64; its tables are checked and its test host runs under Wine.
+win32_leg() {
+  configure_build_test "$out/win32" \
+    --toolchain "$root/cmake/toolchains/i686-w64-mingw32.cmake" \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo
+}
+
+leg "32-bit Windows DLL, tests under Wine"
+win32_leg
+
 echo "==> all test legs passed"
