@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds kin and runs every test suite: a warnings-as-errors build, then the
-# same suites under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Builds kin and runs every test suite, one leg at a time: a warnings-as-errors
+# build, the same suites under AddressSanitizer and UndefinedBehaviorSanitizer,
+# and the 32-bit Windows DLL with its tests under Wine.
 # Usage: tests/run_all.sh   (from anywhere; build trees go under ./out)
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
