@@ -87,16 +87,23 @@ bool windowbuf::Flush() {
 
 void windowbuf::Reset() {
   failed_ = false;
+  unpositioned_ = false;
   end_ = -1;
   StartWindow(-1);
 }
 
 bool windowbuf::KnowStart() {
   if (start_ >= 0) return true;
+  if (unpositioned_ || failed_ || window_ == nullptr) return false;
+  // The window's bytes go first, so that the target's position is that of
+  // the window's start.
   if (!Flush()) return false;
   const pos_type at =
       target_->pubseekoff(0, std::ios_base::cur, std::ios_base::out);
-  if (at == kNoPosition) return false;
+  if (at == kNoPosition) {
+    unpositioned_ = true;
+    return false;
+  }
   if (end_ < 0) {
     // Learnt once, so that the seek to the end after each patch can be
     // served from the window.
@@ -123,6 +130,7 @@ pos_type windowbuf::SeekTarget(off_type offset,
     return kNoPosition;
   }
   if (direction == std::ios_base::end) end_ = off_type(at) - offset;
+  unpositioned_ = false;
   StartWindow(off_type(at));
   return at;
 }
@@ -164,6 +172,7 @@ pos_type windowbuf::seekpos(pos_type position, std::ios_base::openmode which) {
 }
 
 windowbuf::int_type windowbuf::overflow(int_type c) {
+  if (start_ < 0) KnowStart();
   if (!Flush()) return traits_type::eof();
   if (traits_type::eq_int_type(c, traits_type::eof())) {
     return traits_type::not_eof(c);
@@ -175,6 +184,7 @@ windowbuf::int_type windowbuf::overflow(int_type c) {
 
 std::streamsize windowbuf::xsputn(const char* data, std::streamsize count) {
   if (failed_ || window_ == nullptr) return 0;
+  if (start_ < 0) KnowStart();
   std::streamsize done = 0;
   while (done < count) {
     std::streamsize room = epptr() - pptr();

@@ -74,8 +74,10 @@ class windowbuf : public std::streambuf {
  private:
   // Bytes of the window in use: up to the furthest byte written.
   std::ptrdiff_t Used();
-  // Learns the window's start from the target when it is not known yet;
-  // returns whether it is known.
+  // Learns the window's start from the target when it is not known yet,
+  // handing the target the window's bytes first; returns whether it is
+  // known. Writes call it before their first byte, while the window is
+  // still empty, so that nothing is handed over early.
   bool KnowStart();
   // Flushes, then seeks the target and starts an empty window where it
   // lands. Returns the new position or -1.
@@ -90,6 +92,7 @@ class windowbuf : public std::streambuf {
   off_type end_ = -1;        // end of the target's data; -1 when unknown
   std::ptrdiff_t used_ = 0;  // furthest byte written, as an offset in window_
   bool failed_ = false;
+  bool unpositioned_ = false;  // the target could not tell its position
 };
 
 }  // namespace kin
