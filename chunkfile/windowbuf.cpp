@@ -140,6 +140,10 @@ pos_type windowbuf::seekoff(off_type offset, std::ios_base::seekdir direction,
   if (!(which & std::ios_base::out) || failed_ || window_ == nullptr) {
     return kNoPosition;
   }
+  // The position query, made twice per chunk.
+  if (offset == 0 && direction == std::ios_base::cur && start_ >= 0) {
+    return pos_type(start_ + (pptr() - pbase()));
+  }
   off_type position = 0;
   if (direction == std::ios_base::beg) {
     position = offset;
@@ -183,6 +187,16 @@ windowbuf::int_type windowbuf::overflow(int_type c) {
 }
 
 std::streamsize windowbuf::xsputn(const char* data, std::streamsize count) {
+  // Almost every write is a few bytes that fit: copy them and return.
+  if (count <= epptr() - pptr() && start_ >= 0) {
+    CopyBytes(pptr(), data, static_cast<std::size_t>(count));
+    pbump(static_cast<int>(count));
+    return count;
+  }
+  return PutSlowly(data, count);
+}
+
+std::streamsize windowbuf::PutSlowly(const char* data, std::streamsize count) {
   if (failed_ || window_ == nullptr) return 0;
   if (start_ < 0) KnowStart();
   std::streamsize done = 0;

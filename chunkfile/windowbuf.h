@@ -79,6 +79,8 @@ class windowbuf : public std::streambuf {
   // known. Writes call it before their first byte, while the window is
   // still empty, so that nothing is handed over early.
   bool KnowStart();
+  // The general case of `xsputn`: a window to start or to hand over first.
+  std::streamsize PutSlowly(const char* data, std::streamsize count);
   // Flushes, then seeks the target and starts an empty window where it
   // lands. Returns the new position or -1.
   pos_type SeekTarget(off_type offset, std::ios_base::seekdir direction);
