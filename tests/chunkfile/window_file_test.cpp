@@ -173,11 +173,11 @@ class TestScene {
 class WindowFileTest : public kin_test::TempDirTest,
                        public ::testing::WithParamInterface<size_t> {};
 
-// 40 bones over 260 frames: about 300 KB, with a skeleton chunk of nested
+// 40 bones over 1,000 frames: about 1.1 MB, with a skeleton chunk of nested
 // bone chunks and frames of 1,136 bytes, written the way the export driver
 // writes them.
 TEST_P(WindowFileTest, WritersThroughAnyWindowGiveTheIndependentBytes) {
-  TestScene scene(40, 1000, 1259);
+  TestScene scene(40, 1000, 1999);
   const std::string expected = scene.Expected();
   ASSERT_GT(expected.size(), kin::binofstream::kDefaultWindowSize);
 
@@ -220,7 +220,7 @@ INSTANTIATE_TEST_SUITE_P(
 class ExportThroughWindowTest : public kin_test::TempDirTest {};
 
 TEST_F(ExportThroughWindowTest, ExportAnimGivesTheIndependentBytes) {
-  TestScene scene(40, -5, 254);
+  TestScene scene(40, -5, 994);
   const std::string path = Path("export.kin");
   ASSERT_EQ(ExportAnim(&scene.skeleton(), &scene.info(), path.c_str()),
             kExportSucceeded);
@@ -243,7 +243,7 @@ TEST_F(ExportThroughWindowTest, FailureSeenOnlyAtCloseGives16) {
       4096, 4096
     };
     if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(100);
-    TestScene scene(4, 0, 99);  // 12 + ... + 100 frames of 128 bytes
+    TestScene scene(4, 0, 99);  // about 13 KB: 100 frames of 128 bytes
     if (scene.Expected().size() >= kin::binofstream::kDefaultWindowSize) {
       _exit(101);
     }
