@@ -77,7 +77,19 @@ bool windowbuf::Flush() {
   }
   if (start_ >= 0) {
     if (end_ >= 0) end_ = std::max(end_, start_ + used);
-    StartWindow(start_ + used);
+    const std::ptrdiff_t put = pptr() - pbase();
+    if (put < used) {
+      // The put position lies behind the bytes handed over (a flush right
+      // after a seek back): the target must go back there too.
+      const off_type at = start_ + put;
+      if (target_->pubseekpos(at, std::ios_base::out) != pos_type(at)) {
+        StartWindow(-1);
+        return false;
+      }
+      StartWindow(at);
+    } else {
+      StartWindow(start_ + used);
+    }
   } else {
     end_ = -1;
     StartWindow(-1);

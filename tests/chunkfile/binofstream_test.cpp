@@ -39,9 +39,10 @@ class Lcg {
 class WindowModelTest : public BinofstreamTest,
                         public ::testing::WithParamInterface<size_t> {};
 
-// Every write, absolute, relative and end-relative seek is mirrored on a
-// string; the put position must match it after each step and the file must
-// match it at the end, for windows from one byte to larger than the file.
+// Every write and every absolute, relative and end-relative seek, with
+// flushes in between, is mirrored on a string: the put position must match
+// it after each step and the file must match it at the end, for windows from
+// one byte to larger than the file.
 TEST_P(WindowModelTest, FileAndPositionsMatchAModel) {
   const std::string path = Path("model.bin");
   std::string model;
@@ -70,11 +71,13 @@ TEST_P(WindowModelTest, FileAndPositionsMatchAModel) {
             random.Below(static_cast<uint32_t>(at) + 1));
         stream.seekp(-back, std::ios::cur);
         at -= static_cast<size_t>(back);
-      } else {
+      } else if (what < 9) {
         const auto back = static_cast<std::streamoff>(
             random.Below(std::min<uint32_t>(64, model.size()) + 1));
         stream.seekp(-back, std::ios::end);
         at = model.size() - static_cast<size_t>(back);
+      } else {
+        stream.flush();  // hands everything over; the position stays
       }
       ASSERT_EQ(stream.tellp(), static_cast<std::streamoff>(at))
           << "step " << step;

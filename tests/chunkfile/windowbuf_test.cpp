@@ -147,6 +147,21 @@ INSTANTIATE_TEST_SUITE_P(
       return std::string(info.param.name);
     });
 
+TEST_F(WindowbufTest, FlushKeepsThePutPosition) {
+  windowbuf window(&file_, 64);
+  std::ostream stream(&window);
+  stream.write("0123456789", 10);
+  stream.seekp(3);
+  ASSERT_TRUE(stream.flush());
+  EXPECT_EQ(ReadFile(path_), "0123456789");
+  EXPECT_EQ(stream.tellp(), 3);
+  stream.write("XY", 2);
+  stream.seekp(0, std::ios::end);
+  EXPECT_EQ(stream.tellp(), 10);
+  ASSERT_TRUE(stream.flush());
+  EXPECT_EQ(ReadFile(path_), "012XY56789");
+}
+
 TEST_F(WindowbufTest, RelativeSeeksCountFromTheTruePosition) {
   windowbuf window(&file_, 16);
   std::ostream stream(&window);
