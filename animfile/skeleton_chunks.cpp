@@ -2,9 +2,10 @@
 // host's `Skeleton` and `Bone`.
 //
 // Both walks of the bone tree are iterative, with one level per depth on a
-// heap stack, so a deep chain of bones cannot exhaust the host thread's
-// stack. They visit the same children lists in the same order, which is what
-// ties the k-th record of every FRAM chunk to the k-th BONE chunk.
+// stack of their own (the frame walk keeps its first levels inline and the
+// rest on the heap), so a deep chain of bones cannot exhaust the host
+// thread's stack. They visit the same children lists in the same order, which
+// is what ties the k-th record of every FRAM chunk to the k-th BONE chunk.
 #include <cstddef>
 #include <cstring>
 #include <new>
@@ -101,7 +102,7 @@ class CursorStack {
  private:
   static constexpr size_t kInline = 32;
   static_assert(std::is_trivially_destructible_v<Cursor>);
-  std::aligned_storage_t<sizeof(Cursor), alignof(Cursor)> inline_[kInline];
+  alignas(Cursor) unsigned char inline_[kInline][sizeof(Cursor)];
   std::vector<Cursor> deeper_;
   size_t size_ = 0;
 };

@@ -11,7 +11,7 @@ bool IsRepresentable(std::streamoff position) {
   return position >= 0 && position <= kMaxFilePosition;
 }
 
-// `TellPosition(stream)` and `stream.seekp(...)`, with the same state rules,
+// `stream.tellp()` and `stream.seekp(...)`, with the same state rules,
 // asking the stream's buffer directly (see `WriteBytes`).
 std::streamoff TellPosition(std::ostream& stream) {
   if (stream.fail()) return -1;
