@@ -70,20 +70,20 @@ void TestBone::Fill(float* out, int first, int count) {
   }
 }
 
-// A tree of `bones` bones where bone i hangs under bone (i - 1) / 3, with
+// A tree of `bones` bones where bone i hangs under bone (i - 1) / fanOut, with
 // names of lengths 1 to 9 so that every padding occurs; children lists are
 // split into blocks of at most two items. `Expected` builds the same file
 // with kin_bytes.
 class TestScene {
  public:
-  TestScene(int bones, int32_t first, int32_t last) {
+  TestScene(int bones, int32_t first, int32_t last, int fanOut = 3) {
     for (int i = 0; i < bones; ++i) {
       bones_.push_back(std::make_unique<TestBone>(
           skeleton_, i,
           std::string(1 + i % 9, static_cast<char>('a' + i % 26))));
       names_.push_back(std::string(1 + i % 9, static_cast<char>('a' + i % 26)));
       children_.emplace_back();
-      if (i > 0) children_[(i - 1) / 3].push_back(i);
+      if (i > 0) children_[static_cast<size_t>((i - 1) / fanOut)].push_back(i);
     }
     for (int i = 0; i < bones; ++i) Link(i);
     skeleton_.root = bones_[0].get();
@@ -228,6 +228,15 @@ TEST_F(ExportThroughWindowTest, ExportAnimGivesTheIndependentBytes) {
   const std::string expected = scene.Expected();
   ASSERT_EQ(actual.size(), expected.size());
   EXPECT_TRUE(actual == expected) << "the files differ";
+}
+
+// A chain deeper than the levels the frame walk keeps inline.
+TEST_F(ExportThroughWindowTest, DeepChainGivesTheIndependentBytes) {
+  TestScene scene(100, 0, 2, 1);
+  const std::string path = Path("chain.kin");
+  ASSERT_EQ(ExportAnim(&scene.skeleton(), &scene.info(), path.c_str()),
+            kExportSucceeded);
+  EXPECT_TRUE(ReadFile(path) == scene.Expected()) << "the files differ";
 }
 
 // A file small enough to stay in the window until the end: the write
