@@ -2,10 +2,14 @@
 // host's `Skeleton` and `Bone`.
 //
 // Both walks of the bone tree are iterative, with one level per depth on a
-// heap stack, so a deep chain of bones cannot exhaust the host thread's
-// stack. They visit the same children lists in the same order, which is what
-// ties the k-th record of every FRAM chunk to the k-th BONE chunk.
+// stack of their own (the frame walk keeps its first levels inline and the
+// rest on the heap), so a deep chain of bones cannot exhaust the host
+// thread's stack. They visit the same children lists in the same order, which
+// is what ties the k-th record of every FRAM chunk to the k-th BONE chunk.
+#include <cstddef>
 #include <cstring>
+#include <new>
+#include <type_traits>
 #include <vector>
 
 #include "animfile/frame_offset.h"
@@ -66,21 +70,55 @@ void WriteBoneRecord(std::ostream& stream, Bone& bone) {
   float record[kin::kRealsPerBoneRecord] = {};
   bone.GetPosition(record);
   bone.GetRotation(record + 3);
-  stream.write(reinterpret_cast<const char*>(record), sizeof record);
+  kin::WriteBytes(stream, reinterpret_cast<const char*>(record), sizeof record);
 }
+
+// The open levels of a pre-order walk. The first `kInline` levels live in
+// the object itself, so that the walk of a shallow tree, which runs once per
+// frame, allocates nothing; deeper levels go on the heap.
+class CursorStack {
+ public:
+  using Cursor = PtrBlockCursor<Bone>;
+
+  void Push(const PtrBlockList<Bone>& list) {
+    if (size_ < kInline) {
+      new (&inline_[size_]) Cursor(list);
+    } else {
+      deeper_.emplace_back(list);
+    }
+    ++size_;
+  }
+  Cursor& Top() {
+    return size_ <= kInline
+               ? *std::launder(reinterpret_cast<Cursor*>(&inline_[size_ - 1]))
+               : deeper_.back();
+  }
+  void Pop() {
+    if (size_ > kInline) deeper_.pop_back();
+    --size_;
+  }
+  bool Empty() const { return size_ == 0; }
+
+ private:
+  static constexpr size_t kInline = 32;
+  static_assert(std::is_trivially_destructible_v<Cursor>);
+  alignas(Cursor) unsigned char inline_[kInline][sizeof(Cursor)];
+  std::vector<Cursor> deeper_;
+  size_t size_ = 0;
+};
 
 }  // namespace
 
 void Bone::WriteBoneFrame(std::ostream& stream) {
   WriteBoneRecord(stream, *this);
-  std::vector<PtrBlockCursor<Bone>> pending;
-  pending.emplace_back(children);
-  while (!pending.empty()) {
-    if (Bone* child = pending.back().Next()) {
+  CursorStack pending;
+  pending.Push(children);
+  while (!pending.Empty()) {
+    if (Bone* child = pending.Top().Next()) {
       WriteBoneRecord(stream, *child);
-      pending.emplace_back(child->children);
+      pending.Push(child->children);
     } else {
-      pending.pop_back();
+      pending.Pop();
     }
   }
 }

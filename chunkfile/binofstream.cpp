@@ -5,8 +5,13 @@
 
 namespace kin {
 
-binofstream::binofstream(const char* fileName) {
-  if (fileName == nullptr) {
+binofstream::binofstream(const char* fileName, std::size_t windowSize)
+    : window_(std::ofstream::rdbuf(), windowSize) {
+  // Every write, seek and position query of the stream now goes through the
+  // window; the file buffer stays the ofstream's own, opened and closed by
+  // it. (Installing a buffer clears the state, so this comes first.)
+  std::ios::rdbuf(&window_);
+  if (fileName == nullptr || !window_.ok()) {
     setstate(std::ios::failbit);
     return;
   }
@@ -20,6 +25,20 @@ binofstream::binofstream(const char* fileName) {
   std::memcpy(fileName_, fileName, length + 1);
 }
 
-binofstream::~binofstream() { delete[] fileName_; }
+binofstream::~binofstream() {
+  delete[] fileName_;
+  fileName_ = nullptr;
+  if (is_open()) window_.Flush();
+  // The window is destroyed before the file stream: leave nothing pointing
+  // at it.
+  std::ios::rdbuf(std::ofstream::rdbuf());
+}
+
+void binofstream::close() {
+  const bool flushed = !is_open() || window_.Flush();
+  std::ofstream::close();
+  window_.Reset();
+  if (!flushed) setstate(std::ios::badbit);
+}
 
 }  // namespace kin

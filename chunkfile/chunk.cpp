@@ -11,10 +11,26 @@ bool IsRepresentable(std::streamoff position) {
   return position >= 0 && position <= kMaxFilePosition;
 }
 
+// `stream.tellp()` and `stream.seekp(...)`, with the same state rules,
+// asking the stream's buffer directly (see `WriteBytes`).
+std::streamoff TellPosition(std::ostream& stream) {
+  if (stream.fail()) return -1;
+  return stream.rdbuf()->pubseekoff(0, std::ios::cur, std::ios::out);
+}
+
+void SeekPosition(std::ostream& stream, std::streamoff offset,
+                  std::ios::seekdir direction) {
+  if (stream.fail()) return;
+  if (stream.rdbuf()->pubseekoff(offset, direction, std::ios::out) ==
+      std::streampos(std::streamoff(-1))) {
+    stream.setstate(std::ios::failbit);
+  }
+}
+
 }  // namespace
 
 void WriteTag(std::ostream& stream, const char (&tag)[5]) {
-  stream.write(tag, 4);
+  WriteBytes(stream, tag, 4);
 }
 
 void WriteUint32(std::ostream& stream, uint32_t value) {
@@ -22,7 +38,7 @@ void WriteUint32(std::ostream& stream, uint32_t value) {
                          static_cast<char>((value >> 8) & 0xFF),
                          static_cast<char>((value >> 16) & 0xFF),
                          static_cast<char>((value >> 24) & 0xFF)};
-  stream.write(bytes, 4);
+  WriteBytes(stream, bytes, 4);
 }
 
 void WriteInt32(std::ostream& stream, int32_t value) {
@@ -30,7 +46,7 @@ void WriteInt32(std::ostream& stream, int32_t value) {
 }
 
 int32_t BeginChunk(std::ostream& stream) {
-  const std::streamoff position = stream.tellp();
+  const std::streamoff position = TellPosition(stream);
   if (!IsRepresentable(position)) {
     stream.setstate(std::ios::badbit);
     return 0;
@@ -40,14 +56,14 @@ int32_t BeginChunk(std::ostream& stream) {
 }
 
 void EndChunk(std::ostream& stream, int32_t position) {
-  const std::streamoff end = stream.tellp();
+  const std::streamoff end = TellPosition(stream);
   if (!IsRepresentable(end) || end < position + std::streamoff{4}) {
     stream.setstate(std::ios::badbit);
     return;
   }
-  stream.seekp(position, std::ios::beg);
+  SeekPosition(stream, position, std::ios::beg);
   WriteUint32(stream, static_cast<uint32_t>(end - position - 4));
-  stream.seekp(0, std::ios::end);
+  SeekPosition(stream, 0, std::ios::end);
 }
 
 void WritePaddedString(std::ostream& stream, const char* text) {
@@ -59,8 +75,9 @@ void WritePaddedString(std::ostream& stream, const char* text) {
     return;
   }
   WriteUint32(stream, static_cast<uint32_t>(padded));
-  if (length > 0) stream.write(text, static_cast<std::streamsize>(length));
-  for (size_t i = length; i < padded; ++i) stream.write(kFill, 1);
+  if (length > 0)
+    WriteBytes(stream, text, static_cast<std::streamsize>(length));
+  for (size_t i = length; i < padded; ++i) WriteBytes(stream, kFill, 1);
 }
 
 int32_t OpenChunk(std::ostream& stream, const char (&tag)[5]) {

@@ -14,8 +14,28 @@
 
 #include <cstdint>
 #include <ostream>
+#include <streambuf>
 
 namespace kin {
+
+// Writes `count` bytes to the stream with the effect of `stream.write`:
+// nothing, and failbit, when the stream is not good; badbit when its buffer
+// takes fewer bytes. A tied stream is flushed first and a unit-buffered one
+// after, as `write` would. It hands the bytes straight to the stream's
+// buffer, because the per-call work of `write` costs more than copying the
+// few bytes of a scalar or a bone record into a buffer.
+inline void WriteBytes(std::ostream& stream, const char* data,
+                       std::streamsize count) {
+  if (!stream.good()) {
+    stream.setstate(std::ios::failbit);
+    return;
+  }
+  if (stream.tie() != nullptr) stream.tie()->flush();
+  if (stream.rdbuf()->sputn(data, count) != count) {
+    stream.setstate(std::ios::badbit);
+  }
+  if (stream.flags() & std::ios::unitbuf) stream.flush();
+}
 
 // Writes the four bytes of a tag, without its terminator.
 void WriteTag(std::ostream& stream, const char (&tag)[5]);
