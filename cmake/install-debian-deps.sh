@@ -6,6 +6,7 @@ export DEBIAN_FRONTEND=noninteractive
 packages=(
   cmake g++ make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
+  libassimp-dev zlib1g-dev libcli11-dev nlohmann-json3-dev
 )
 apt-get update -q
 apt-get install -y -q --no-install-recommends "${packages[@]}"

@@ -121,6 +121,23 @@ double AnimationSeconds(const SourceAnimation& animation) {
   return end;
 }
 
+// True, with `*error` set, when an output names the same file as an input.
+bool WouldOverwriteAnInput(const ExportOptions& options,
+                           const std::vector<std::string>& outputs,
+                           std::string* error) {
+  for (const std::string& output : outputs) {
+    for (const std::string& input : options.inputs) {
+      std::error_code status;
+      if (fs::equivalent(input, output, status)) {
+        *error =
+            "the output '" + output + "' is the input '" + input + "' itself";
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
 JobResult Export(const ExportOptions& options, const std::string& input,
                  const std::string& output, const JobContext& context) {
   JobResult result;
@@ -290,7 +307,7 @@ bool ResolveOutputPaths(const ExportOptions& options,
       return false;
     }
     outputs->push_back(options.output);
-    return true;
+    return !WouldOverwriteAnInput(options, *outputs, error);
   }
   const fs::path directory(options.output);
   std::map<std::string, std::string> claimed;
@@ -306,7 +323,7 @@ bool ResolveOutputPaths(const ExportOptions& options,
     }
     outputs->push_back(path);
   }
-  return true;
+  return !WouldOverwriteAnInput(options, *outputs, error);
 }
 
 int ListAnimations(const Importer& importer, const std::string& input,

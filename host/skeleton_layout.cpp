@@ -37,19 +37,23 @@ std::vector<int> SeedNodes(const SourceScene& scene,
   return seeds;
 }
 
-int Depth(const std::vector<SourceNode>& nodes, int node) {
-  int depth = 0;
-  for (int at = nodes[node].parent; at >= 0; at = nodes[at].parent) ++depth;
-  return depth;
-}
-
-int CommonAncestor(const std::vector<SourceNode>& nodes, int a, int b) {
-  int depthA = Depth(nodes, a);
-  int depthB = Depth(nodes, b);
-  while (depthA > depthB) a = nodes[a].parent, --depthA;
-  while (depthB > depthA) b = nodes[b].parent, --depthB;
-  while (a != b) a = nodes[a].parent, b = nodes[b].parent;
-  return a;
+// The lowest common ancestor of `seeds`: the deepest node whose subtree
+// holds all of them. Linear in the number of nodes, whatever the depth.
+int CommonAncestor(const std::vector<SourceNode>& nodes,
+                   const std::vector<int>& seeds) {
+  const int count = static_cast<int>(nodes.size());
+  std::vector<int> below(count, 0);
+  for (int seed : seeds) ++below[seed];
+  for (int i = count - 1; i > 0; --i) below[nodes[i].parent] += below[i];
+  std::vector<int> depth(count, 0);
+  int best = 0;
+  for (int i = 1; i < count; ++i) {
+    depth[i] = depth[nodes[i].parent] + 1;
+    if (below[i] == static_cast<int>(seeds.size()) && depth[i] > depth[best]) {
+      best = i;
+    }
+  }
+  return best;
 }
 
 // Reorders `bones` (parents before children) into pre-order, keeping
@@ -109,8 +113,7 @@ std::string BuildSkeletonLayout(const SourceScene& scene,
                : "no skeleton: the skin binds no usable node";
   }
 
-  int root = seeds[0];
-  for (int seed : seeds) root = CommonAncestor(nodes, root, seed);
+  int root = CommonAncestor(nodes, seeds);
   // A helper cannot be the root bone: climb to the real node above it.
   while (root >= 0 && IsHelperNodeName(nodes[root].name)) {
     root = nodes[root].parent;
@@ -151,7 +154,20 @@ std::string BuildSkeletonLayout(const SourceScene& scene,
   PutInPreOrder(&layout->bones);
   for (int at = nodes[layout->bones[0].chain.front()].parent; at >= 0;
        at = nodes[at].parent) {
-    layout->above.insert(layout->above.begin(), at);
+    layout->above.push_back(at);
+  }
+  std::reverse(layout->above.begin(), layout->above.end());
+
+  // The module writes the tree recursively: refuse trees deep enough to
+  // exhaust a thread's stack.
+  std::vector<int> depth(layout->bones.size(), 0);
+  for (size_t i = 1; i < layout->bones.size(); ++i) {
+    depth[i] = depth[layout->bones[i].parent] + 1;
+    if (depth[i] >= kMaxBoneDepth) {
+      *layout = SkeletonLayout{};
+      return "the bone tree is more than " + std::to_string(kMaxBoneDepth) +
+             " levels deep";
+    }
   }
 
   // Names: made-up and empty ones, then duplicates.

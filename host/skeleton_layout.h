@@ -35,14 +35,19 @@ struct SkeletonLayout {
   std::vector<int> above;
 };
 
+// The deepest bone tree accepted, in levels below the root and the root
+// itself. Real skeletons stay far below it.
+constexpr int kMaxBoneDepth = 1024;
+
 // True for node names that an importer made up for its own bookkeeping.
 bool IsHelperNodeName(const std::string& name);
 
 // Builds the layout of `scene` for `animation`. Adds a warning to `warnings`
 // for every bone with a made-up or empty name and for every name used twice.
 // Returns an empty string on success, else why there is no skeleton (nothing
-// to drive, or no single root). Safe on any scene whose nodes satisfy the
-// parents-first order of `SourceNode` (checked; a violation is an error).
+// to drive, no single root, or a tree deeper than `kMaxBoneDepth`). Safe on any
+// scene whose nodes satisfy the parents-first order of `SourceNode` (checked; a
+// violation is an error).
 std::string BuildSkeletonLayout(const SourceScene& scene,
                                 const SourceAnimation& animation,
                                 SkeletonLayout* layout,

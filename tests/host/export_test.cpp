@@ -259,6 +259,15 @@ TEST(OutputPaths, NamesOutputsFromTheExtensionOrTheGivenFile) {
   ASSERT_TRUE(ResolveOutputPaths(options, "KIN", &outputs, &error));
   EXPECT_EQ(dir / "one.kin", outputs[0]);
 
+  // Never over an input, however it is spelt.
+  const std::string input = dir.Write("walk.kin", "precious");
+  options.inputs = {input};
+  options.output = dir.path() + "/./walk.kin";
+  EXPECT_FALSE(ResolveOutputPaths(options, "KIN", &outputs, &error));
+  EXPECT_NE(std::string::npos, error.find("is the input")) << error;
+  options.output = dir.path();
+  EXPECT_FALSE(ResolveOutputPaths(options, "KIN", &outputs, &error));
+
   options.output.clear();
   options.inputs = {"a/walk.bvh", "b/walk.gltf"};
   EXPECT_FALSE(ResolveOutputPaths(options, "KIN", &outputs, &error));

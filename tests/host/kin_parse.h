@@ -148,7 +148,7 @@ class Parser {
     return Close(end);
   }
   bool BoneChunk(KinFile* file, int parent, int depth) {
-    if (depth > 1000) {
+    if (depth > 4096) {
       why_ = "bones nest too deeply";
       return false;
     }

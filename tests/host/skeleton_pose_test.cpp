@@ -188,6 +188,32 @@ TEST(SkeletonLayout, ReportsScenesWithoutASkeleton) {
   }
 }
 
+TEST(SkeletonLayout, TakesDeepChainsUpToTheLimit) {
+  // A chain of animated nodes, as a hostile BVH might nest them: accepted
+  // up to the limit, refused one level past it, in linear time either way.
+  for (int levels : {kMaxBoneDepth, kMaxBoneDepth + 1}) {
+    SourceScene scene;
+    SourceAnimation animation;
+    for (int i = 0; i < levels; ++i) {
+      AddNode(&scene, "J" + std::to_string(i), i - 1);
+      animation.channels.push_back(testing::MovingChannel(i, {}, {}, 1));
+    }
+    scene.animations.push_back(animation);
+    SkeletonLayout layout;
+    std::vector<std::string> warnings;
+    const std::string error =
+        BuildSkeletonLayout(scene, scene.animations[0], &layout, &warnings);
+    if (levels == kMaxBoneDepth) {
+      EXPECT_EQ("", error);
+      EXPECT_EQ(static_cast<size_t>(levels), layout.bones.size());
+      EXPECT_EQ(levels - 2, layout.bones.back().parent);
+    } else {
+      EXPECT_NE(std::string::npos, error.find("levels deep")) << error;
+      EXPECT_TRUE(layout.bones.empty());
+    }
+  }
+}
+
 TEST(PoseSampler, ReportsParentSpaceWithWLast) {
   // Spine rests at (0, 1, 0); its key turns it 90 degrees about Z over one
   // second. Hips moves from 0 to (10, 0, 0).
