@@ -26,7 +26,7 @@ class CliTest : public ::testing::Test {
   TempDir dir;
 };
 
-TEST_F(CliTest, ExportsTheExampleBesideTheCurrentDirectory) {
+TEST_F(CliTest, ExportsTheExampleIntoTheCurrentDirectory) {
   const testing::KinRun run = Kin({"export", kExample});
   ASSERT_EQ(0, run.exitCode) << run.err;
   EXPECT_EQ("", run.err);  // stderr is a file: no progress line
@@ -41,8 +41,7 @@ TEST_F(CliTest, ExportsTheExampleBesideTheCurrentDirectory) {
   ASSERT_EQ(9u, file.bones.size());
   EXPECT_EQ("Hips", file.bones[0].name);
   EXPECT_EQ("RightHand", file.bones[7].name);
-  // The root's first motion values: position 0 91.5... at frame 0 it is
-  // (0, 90, 0) as written in the file's first frame line.
+  // The root's position at frame 0, as the file's first motion line has it.
   EXPECT_NEAR(90, file.frames[0].records[0][1], 1e-4);
 }
 
