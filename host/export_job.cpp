@@ -60,15 +60,21 @@ int64_t OutputBytes(const SkeletonLayout& layout, const std::string& name,
   return bytes;
 }
 
-// Checks that `input` is a readable regular file. Returns an empty string or
-// why not.
+// Checks that `input` is a readable regular file (never waiting on a pipe
+// or reading a device). Returns an empty string or why not.
 std::string CheckReadable(const std::string& input) {
-  const int fd = open(input.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = open(input.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return "cannot open: " + ErrnoText(errno);
   struct stat info;
-  const bool isDirectory = fstat(fd, &info) == 0 && S_ISDIR(info.st_mode);
+  const bool statted = fstat(fd, &info) == 0;
   close(fd);
-  return isDirectory ? "cannot open: it is a directory" : "";
+  if (statted && S_ISDIR(info.st_mode)) {
+    return "cannot open: it is a directory";
+  }
+  if (!statted || !S_ISREG(info.st_mode)) {
+    return "cannot open: not a regular file";
+  }
+  return "";
 }
 
 // Creates an empty temporary file beside `output`, with the permissions a

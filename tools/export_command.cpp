@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -17,6 +19,9 @@
 
 namespace kin {
 namespace {
+
+// Larger events files are refused rather than read.
+constexpr uintmax_t kMaxEventsFileBytes = 16 << 20;
 
 // The raw text of every option, checked when the subcommand runs so that
 // each malformed value gets a message naming it.
@@ -84,6 +89,25 @@ bool Finish(ExportArguments& args, int* exitCode) {
     options.events.push_back(std::move(event));
   }
   if (!args.eventsFile.empty()) {
+    std::error_code status;
+    const bool regular =
+        std::filesystem::is_regular_file(args.eventsFile, status);
+    const uintmax_t size =
+        regular ? std::filesystem::file_size(args.eventsFile, status) : 0;
+    if (status || !regular) {
+      std::cerr << "kin export: --events: cannot read '" << args.eventsFile
+                << "': " << (status ? status.message() : "not a regular file")
+                << '\n';
+      *exitCode = kExitIo;
+      return false;
+    }
+    if (size > kMaxEventsFileBytes) {
+      std::cerr << "kin export: --events: '" << args.eventsFile
+                << "' is larger than " << kMaxEventsFileBytes
+                << " bytes; an events file is a short list\n";
+      *exitCode = kExitInvalidInput;
+      return false;
+    }
     std::ifstream file(args.eventsFile, std::ios::binary);
     std::ostringstream text;
     if (!file || !(text << file.rdbuf())) {

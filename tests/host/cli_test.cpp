@@ -1,6 +1,7 @@
 // The `kin export` command line: exit codes, one error line per failure
 // naming the file, no output on failure, and the example export.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -75,6 +76,9 @@ TEST_F(CliTest, ErrorsGiveTheirCodeAndOneLineNamingTheCause) {
   dir.Write("bad.json", "[{\"frame\": 1}]");
   dir.Write("notes.txt", "not an animation at all");
   fs::create_directory(dir / "outdir");
+  // A pipe nobody writes to must not make the command wait.
+  ASSERT_EQ(0, mkfifo((dir / "fifo.bvh").c_str(), 0600));
+  fs::resize_file(dir.Write("huge.json", "[]"), (16 << 20) + 1);
   struct Case {
     std::vector<std::string> args;
     int code;
@@ -95,6 +99,9 @@ TEST_F(CliTest, ErrorsGiveTheirCodeAndOneLineNamingTheCause) {
       {{"export", "missing.bvh"}, 2, "missing.bvh: cannot open"},
       {{"export", kExample, "--events", "missing.json"}, 2, "missing.json"},
       {{"export", kExample, "-o", "no/such/dir/x.kin"}, 2, "cannot write"},
+      {{"export", "fifo.bvh"}, 2, "fifo.bvh: cannot open: not a regular"},
+      {{"export", kExample, "--events", "fifo.bvh"}, 2, "not a regular"},
+      {{"export", kExample, "--events", "huge.json"}, 3, "larger than"},
       {{"export", "garbage.bvh"}, 3, "garbage.bvh: cannot import"},
       {{"export", "notes.txt"}, 3, "notes.txt: cannot import"},
       {{"export", kExample, "--animation", "jump"}, 3, "no animation 'jump'"},
