@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -155,7 +156,13 @@ int RunExports(const ExportOptions& options, const Importer& importer,
   jobs = static_cast<unsigned>(
       std::clamp<size_t>(jobs, 1, std::max<size_t>(files, 1)));
   std::vector<std::thread> workers;
-  for (unsigned i = 1; i < jobs; ++i) workers.emplace_back(work);
+  for (unsigned i = 1; i < jobs; ++i) {
+    try {
+      workers.emplace_back(work);
+    } catch (const std::system_error&) {
+      break;  // no more threads to be had: the ones running share the work
+    }
+  }
   work();
   for (std::thread& worker : workers) worker.join();
 
