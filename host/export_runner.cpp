@@ -137,18 +137,23 @@ int RunExports(const ExportOptions& options, const Importer& importer,
   bool finished = false;
   std::thread progressThread;
   if (settings.progress && !options.quiet) {
-    progressThread = std::thread([&] {
-      const auto start = std::chrono::steady_clock::now();
-      std::unique_lock<std::mutex> lock(progressMutex);
-      while (!progressWake.wait_for(lock, settings.progressInterval,
-                                    [&] { return finished; })) {
-        if (std::chrono::steady_clock::now() - start < settings.progressDelay) {
-          continue;
+    try {
+      progressThread = std::thread([&] {
+        const auto start = std::chrono::steady_clock::now();
+        std::unique_lock<std::mutex> lock(progressMutex);
+        while (!progressWake.wait_for(lock, settings.progressInterval,
+                                      [&] { return finished; })) {
+          if (std::chrono::steady_clock::now() - start <
+              settings.progressDelay) {
+            continue;
+          }
+          reporter.Progress(done.load(), files, framesPosed.load(),
+                            framesTotal.load());
         }
-        reporter.Progress(done.load(), files, framesPosed.load(),
-                          framesTotal.load());
-      }
-    });
+      });
+    } catch (const std::system_error&) {
+      // No thread for it: the run goes on without a progress line.
+    }
   }
 
   unsigned jobs =
