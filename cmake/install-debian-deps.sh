@@ -6,6 +6,7 @@ export DEBIAN_FRONTEND=noninteractive
 packages=(
   cmake g++ make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
+  libassimp-dev zlib1g-dev libcli11-dev nlohmann-json3-dev
 )
 # The 32-bit Windows leg runs its tests under 32-bit Wine: i386 packages.
 dpkg --add-architecture i386

@@ -26,6 +26,28 @@ configure_build_test "$out/release" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 leg "AddressSanitizer + UndefinedBehaviorSanitizer"
 configure_build_test "$out/asan" -DCMAKE_BUILD_TYPE=Debug -DKIN_SANITIZE=ON
 
+# The parallel exports of `kin export` under ThreadSanitizer: only the host
+# tests are built, and only the tests that run exports on several threads.
+tsan() {
+  local dir="$out/tsan"
+  leg "ThreadSanitizer: parallel exports"
+  cmake -S "$root" -B "$dir" -DKIN_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DKIN_TSAN=ON >/dev/null
+  local available
+  available=$(cmake --build "$dir" --target help)
+  if ! grep -q kin_host_tests <<<"$available"; then
+    echo "(no exporter host configured: skipped)"
+    return
+  fi
+  local targets=(kin_host_tests)
+  if grep -q kin_host_sample_tests <<<"$available"; then
+    targets+=(kin_host_sample_tests)
+  fi
+  cmake --build "$dir" -j "$jobs" --target "${targets[@]}"
+  TSAN_OPTIONS="halt_on_error=1 ${TSAN_OPTIONS:-}" \
+    ctest --test-dir "$dir" --output-on-failure -j "$jobs" -R "Parallel|Progress"
+}
+
 # The module as the 32-bit Windows DLL it ships as, cross built with
 # MinGW-w64; its tables are checked and its test host runs under Wine.
 win32_leg() {
@@ -36,5 +58,7 @@ win32_leg() {
 
 leg "32-bit Windows DLL, tests under Wine"
 win32_leg
+
+tsan
 
 echo "==> all test legs passed"
