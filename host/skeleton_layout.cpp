@@ -158,8 +158,9 @@ std::string BuildSkeletonLayout(const SourceScene& scene,
   }
   std::reverse(layout->above.begin(), layout->above.end());
 
-  // The module writes the tree recursively: refuse trees deep enough to
-  // exhaust a thread's stack.
+  // No real skeleton comes near this depth: a deeper tree is a malformed or
+  // hostile file, refused here rather than handed to every program that
+  // reads the output.
   std::vector<int> depth(layout->bones.size(), 0);
   for (size_t i = 1; i < layout->bones.size(); ++i) {
     depth[i] = depth[layout->bones[i].parent] + 1;
