@@ -6,6 +6,7 @@ export DEBIAN_FRONTEND=noninteractive
 packages=(
   cmake g++ make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
+  libcli11-dev nlohmann-json3-dev clang-14 libclang-rt-14-dev
 )
 apt-get update -q
 apt-get install -y -q --no-install-recommends "${packages[@]}"

@@ -1,0 +1,52 @@
+// The `kin` command: registers the subcommands and maps every outcome to
+// an exit code (see command.h).
+#include <exception>
+#include <iostream>
+
+#include "tools/command.h"
+
+namespace kin::tools {
+
+void FinishCommand(int code) {
+  if (code != kExitOk) throw CLI::RuntimeError(code);
+}
+
+int WorstExit(int a, int b) {
+  if (a == kExitIo || b == kExitIo) return kExitIo;
+  if (a == kExitInvalid || b == kExitInvalid) return kExitInvalid;
+  return a != kExitOk ? a : b;
+}
+
+}  // namespace kin::tools
+
+int main(int argc, char** argv) {
+  using namespace kin::tools;
+  CLI::App app{"Reads and checks KIN animation files.", "kin"};
+  app.require_subcommand(1);
+  app.footer(
+      "Exit codes: 0 all well, 1 usage, 2 a file could not be read,\n"
+      "3 a file is invalid.\n"
+      "Run 'kin COMMAND --help' for the options of one command.");
+  AddInfoCommand(app);
+  AddDumpCommand(app);
+  AddValidateCommand(app);
+
+  int code = kExitOk;
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::RuntimeError& error) {
+    code = error.get_exit_code();
+  } catch (const CLI::ParseError& error) {
+    code = app.exit(error) == 0 ? kExitOk : kExitUsage;
+  } catch (const std::exception& error) {
+    std::cout.flush();
+    std::cerr << "kin: " << error.what() << "\n";
+    code = kExitIo;
+  }
+  std::cout.flush();
+  if (!std::cout) {
+    std::cerr << "kin: cannot write to standard output\n";
+    code = kExitIo;
+  }
+  return code;
+}
