@@ -324,7 +324,7 @@ void AddDumpCommand(CLI::App& app) {
       "its pattern.\n"
       "Example:\n"
       "  kin dump walk.kin --frames 0:9 --bones hips,head\n"
-      "  kin dump --json walk.kin > walk.json");
+      "  kin dump --json walk.kin > walk.json\n");
   command->callback([options] { FinishCommand(RunDump(*options)); });
 }
 

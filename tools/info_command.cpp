@@ -123,7 +123,7 @@ void AddInfoCommand(CLI::App& app) {
   command->footer(
       "Example:\n"
       "  kin info walk.kin run.kin\n"
-      "  kin info --json walk.kin");
+      "  kin info --json walk.kin\n");
   command->callback([options] { FinishCommand(RunInfo(*options)); });
 }
 

@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
   app.footer(
       "Exit codes: 0 all well, 1 usage, 2 a file could not be read,\n"
       "3 a file is invalid.\n"
-      "Run 'kin COMMAND --help' for the options of one command.");
+      "Run 'kin COMMAND --help' for the options of one command.\n");
   AddInfoCommand(app);
   AddDumpCommand(app);
   AddValidateCommand(app);

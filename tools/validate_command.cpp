@@ -90,7 +90,7 @@ void AddValidateCommand(CLI::App& app) {
       "Exit code 3 when any file is invalid (warnings alone keep 0).\n"
       "Example:\n"
       "  kin validate walk.kin\n"
-      "  kin validate --json *.kin > report.json");
+      "  kin validate --json *.kin > report.json\n");
   command->callback([options] { FinishCommand(RunValidate(*options)); });
 }
 
