@@ -4,6 +4,7 @@
 // `--bones` names can be checked before anything is printed), the second
 // prints the frames as it meets them, so that a file of any length is
 // dumped in bounded memory.
+#include <algorithm>
 #include <cstdint>
 #include <iostream>
 #include <limits>
@@ -95,9 +96,14 @@ void PrintHeaderText(const std::string& file, uint64_t fileSize,
   }
   std::cout << "file size:  " << fileSize << " bytes\n";
   std::cout << "\nevents: " << header.events.size() << "\n";
+  if (!header.events.empty()) {
+    std::cout << "  offset       value       name\n";
+  }
   for (const reader::Event& event : header.events) {
-    std::cout << "  offset " << event.offset << "  value " << Hex32(event.value)
-              << "  " << QuoteText(event.name) << "\n";
+    std::string offset = std::to_string(event.offset);
+    offset.resize(std::max<size_t>(offset.size(), 11), ' ');
+    std::cout << "  " << offset << "  " << Hex32(event.value) << "  "
+              << QuoteText(event.name) << "\n";
   }
   std::cout << "\nbones: " << header.bones.size() << "\n";
   for (const reader::BoneFields& bone : header.bones) {

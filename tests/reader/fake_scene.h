@@ -29,7 +29,8 @@ using PoseFn = std::function<kin::reader::Record(int frame, int bone)>;
 inline kin::reader::Record DistinctPose(int frame, int bone) {
   kin::reader::Record record;
   for (int i = 0; i < 7; ++i) {
-    record[i] = static_cast<float>(frame * 100 + bone * 10 + i) + 0.25f;
+    const int64_t base = (static_cast<int64_t>(frame) % 1000) * 100 + bone * 10;
+    record[i] = static_cast<float>(base + i) + 0.25f;
   }
   return record;
 }
