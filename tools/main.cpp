@@ -24,6 +24,8 @@ int main(int argc, char** argv) {
   CLI::App app{"Reads and checks KIN animation files.", "kin"};
   app.require_subcommand(1);
   app.footer(
+      "Example:\n"
+      "  kin validate walk.kin && kin info walk.kin\n"
       "Exit codes: 0 all well, 1 usage, 2 a file could not be read,\n"
       "3 a file is invalid.\n"
       "Run 'kin COMMAND --help' for the options of one command.\n");
