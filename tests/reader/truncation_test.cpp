@@ -20,6 +20,8 @@ struct NamedFile {
   std::string bytes;
 };
 
+void PrintTo(const NamedFile& file, std::ostream* out) { *out << file.name; }
+
 std::vector<NamedFile> ValidFiles() {
   return {{"Walk", kin_test::WalkFile()},
           {"Tree", kin_test::TreeFile()},
