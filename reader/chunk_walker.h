@@ -12,15 +12,16 @@
 // nothing from a count it has not checked, never recurses (the bone tree is
 // walked with an explicit stack) and always moves forward, so it ends.
 // Memory is bounded apart from that stack, which grows with the depth of
-// the bone tree, and the names it hands over (see `WalkOptions`); it never
-// holds more than one bone record.
+// the bone tree (about 40 bytes a level), and the names it hands over
+// (see `WalkOptions`); it never holds more than one bone record.
 //
 // After a problem the walk goes on wherever the framing still tells where
-// the next field is. A chunk whose size runs past its parent (or a
-// malformed string length) ends the walk of that parent, and dependent
-// checks are skipped: frame sizes when the bone count is unknown, the frame
-// count when INFO could not be read, missing chunks after the walk of the
-// container stopped.
+// the next field is. A chunk size that is negative or runs past its parent
+// ends the walk of that parent; a string length that is negative or runs
+// past its chunk ends the walk of that chunk. Checks that depend on what
+// was lost are then skipped: frame sizes when the bone count is unknown,
+// the frame count when INFO could not be read, and the end-of-container
+// checks when the walk of the container itself stopped.
 #ifndef KIN_READER_CHUNK_WALKER_H_
 #define KIN_READER_CHUNK_WALKER_H_
 

@@ -143,3 +143,26 @@ TEST(ReadFile, ReportsFilesThatCannotBeReadAsIoErrors) {
 }
 
 }  // namespace
+
+namespace {
+
+// A file cut short after it was opened: the walk stops with an I/O error,
+// never with a report of format problems or a model.
+TEST(FileSource, AFileThatShrinksWhileReadIsAnIoError) {
+  kin_test::TempDir dir;
+  const std::string path = dir.Write("shrinks.kin", kin_test::WalkFile());
+  auto source = kin::reader::FileSource::Open(path);
+  ASSERT_TRUE(source.ok());
+  std::filesystem::resize_file(path, 100);
+
+  auto read = kin::reader::ReadSource(*source.value(), path);
+  ASSERT_FALSE(read.ok());
+  EXPECT_EQ(read.error().kind, kin::reader::Error::Kind::kIo);
+  EXPECT_NE(read.error().message.find("ended early"), std::string::npos)
+      << read.error().message;
+  const kin::reader::Report report = kin::reader::Validate(*source.value());
+  ASSERT_FALSE(report.valid());
+  EXPECT_EQ(report.firstError()->code, kin::reader::IssueCode::kReadFailed);
+}
+
+}  // namespace
