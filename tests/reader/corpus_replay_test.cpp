@@ -20,7 +20,8 @@ std::vector<std::filesystem::path> InputsIn(const std::string& folder) {
   const std::filesystem::path dir =
       std::filesystem::path(KIN_READER_TEST_DIR) / folder;
   for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    if (entry.is_regular_file() && entry.path().filename() != "README.md") {
+    const std::string name = entry.path().filename().string();
+    if (entry.is_regular_file() && name != "README.md" && name[0] != '.') {
       inputs.push_back(entry.path());
     }
   }
