@@ -68,13 +68,13 @@ class FakeSkeleton final : public Skeleton {
 
 // A bone tree description: `blocks` splits the children into pointer blocks
 // of the given sizes (all in one block when empty).
-struct TreeSpec {
+struct TreeShape {
   std::string name;
-  std::vector<TreeSpec> children;
+  std::vector<TreeShape> children;
   std::vector<int> blocks;
 };
 
-struct EventSpec {
+struct EventInput {
   int32_t frame;
   uint32_t value;
   std::string name;
@@ -82,7 +82,7 @@ struct EventSpec {
 
 class FakeScene {
  public:
-  FakeScene(const TreeSpec& root, PoseFn pose = DistinctPose)
+  FakeScene(const TreeShape& root, PoseFn pose = DistinctPose)
       : pose_(std::move(pose)) {
     skeleton_.root = Build(root);
   }
@@ -98,14 +98,14 @@ class FakeScene {
   // them.
   AnimInfo* Info(const std::string& name, int32_t start, int32_t end,
                  uint32_t valueA, uint32_t valueB,
-                 const std::vector<EventSpec>& events) {
+                 const std::vector<EventInput>& events) {
     name_ = name;
     info_ = AnimInfo{start, end, valueA, name_.c_str(), valueB, {nullptr}};
     std::vector<AnimEvent*> items;
-    for (const EventSpec& spec : events) {
-      AnimEvent* event = new AnimEvent{spec.frame, spec.value, nullptr};
-      event->name = new char[spec.name.size() + 1];
-      std::memcpy(event->name, spec.name.c_str(), spec.name.size() + 1);
+    for (const EventInput& input : events) {
+      AnimEvent* event = new AnimEvent{input.frame, input.value, nullptr};
+      event->name = new char[input.name.size() + 1];
+      std::memcpy(event->name, input.name.c_str(), input.name.size() + 1);
       items.push_back(event);
     }
     info_.events = Ring<AnimEvent>(items, {});
@@ -117,19 +117,19 @@ class FakeScene {
   const PoseFn& pose() const { return pose_; }
 
  private:
-  Bone* Build(const TreeSpec& spec) {
+  Bone* Build(const TreeShape& shape) {
     const int index = static_cast<int>(bones_.size());
     bones_.push_back(
-        kin::reader::Bone{spec.name, parents_.empty() ? -1 : parents_.back()});
-    owned_.push_back(std::make_unique<FakeBone>(spec.name, index,
+        kin::reader::Bone{shape.name, parents_.empty() ? -1 : parents_.back()});
+    owned_.push_back(std::make_unique<FakeBone>(shape.name, index,
                                                 skeleton_.frame(), &pose_));
     FakeBone* bone = owned_.back().get();
     parents_.push_back(index);
     std::vector<Bone*> children;
-    for (const TreeSpec& child : spec.children)
+    for (const TreeShape& child : shape.children)
       children.push_back(Build(child));
     parents_.pop_back();
-    bone->children = Ring<Bone>(children, spec.blocks);
+    bone->children = Ring<Bone>(children, shape.blocks);
     return bone;
   }
 

@@ -15,9 +15,9 @@
 namespace {
 
 using kin::reader::Animation;
-using kin_test::EventSpec;
+using kin_test::EventInput;
 using kin_test::FakeScene;
-using kin_test::TreeSpec;
+using kin_test::TreeShape;
 
 uint32_t Bits(float value) {
   uint32_t bits;
@@ -31,7 +31,7 @@ class RoundTrip : public ::testing::Test {
   // warnings unless `warningsAllowed`, and reads it back.
   Animation ExportAndRead(FakeScene& scene, const std::string& name,
                           int32_t start, int32_t end,
-                          const std::vector<EventSpec>& events,
+                          const std::vector<EventInput>& events,
                           bool warningsAllowed = false) {
     const std::string path = dir_.File("out.kin");
     AnimInfo* info =
@@ -78,7 +78,7 @@ class RoundTrip : public ::testing::Test {
 
 TEST_F(RoundTrip, TreeEventsAndFramesComeBackInOrder) {
   // R(A(C), B): pre-order R, A, C, B; R's children sit in two blocks.
-  TreeSpec tree{"R", {{"A", {{"C", {}, {}}}, {}}, {"B", {}, {}}}, {1, 1}};
+  TreeShape tree{"R", {{"A", {{"C", {}, {}}}, {}}, {"B", {}, {}}}, {1, 1}};
   FakeScene scene(tree);
   const Animation anim = ExportAndRead(scene, "walk cycle", 3, 6,
                                        {{2, 1, "before"},
@@ -113,7 +113,7 @@ TEST_F(RoundTrip, TreeEventsAndFramesComeBackInOrder) {
 
 TEST_F(RoundTrip, EmptyAndNegativeRangesHaveNoFrames) {
   for (const auto& range : {std::pair<int32_t, int32_t>{5, 4}, {10, -20}}) {
-    FakeScene scene(TreeSpec{"only", {}, {}});
+    FakeScene scene(TreeShape{"only", {}, {}});
     const Animation anim =
         ExportAndRead(scene, "", range.first, range.second, {{5, 1, "x"}});
     EXPECT_EQ(anim.frameCount, range.second - range.first + 1);
@@ -124,7 +124,7 @@ TEST_F(RoundTrip, EmptyAndNegativeRangesHaveNoFrames) {
 }
 
 TEST_F(RoundTrip, SingleFrameAtExtremeFrameNumbers) {
-  FakeScene scene(TreeSpec{"b", {}, {}});
+  FakeScene scene(TreeShape{"b", {}, {}});
   const Animation anim =
       ExportAndRead(scene, "one", INT32_MIN, INT32_MIN, {{INT32_MIN, 9, "e"}});
   EXPECT_EQ(anim.frameCount, 1);
@@ -142,10 +142,10 @@ TEST_F(RoundTrip, NamesOfEveryLengthAndByteComeBackUnchanged) {
                                           "\xff\xfe bytes \x01",
                                           "r\xc3\xa9sum\xc3\xa9",
                                           std::string(257, 'q')};
-  TreeSpec tree{names[0], {}, {}};
+  TreeShape tree{names[0], {}, {}};
   for (size_t i = 1; i < names.size(); ++i)
     tree.children.push_back({names[i], {}, {}});
-  std::vector<EventSpec> events;
+  std::vector<EventInput> events;
   for (size_t i = 0; i < names.size(); ++i)
     events.push_back({0, static_cast<uint32_t>(i), names[i]});
   FakeScene scene(tree);
@@ -164,7 +164,7 @@ TEST_F(RoundTrip, RealsKeepEveryBitPattern) {
                                0x7f800000, 0xff800000, 0x80000000,
                                0x00000001, 0x807fffff, 0x7f7fffff};
   FakeScene scene(
-      TreeSpec{"root", {{"child", {}, {}}}, {}}, [&](int frame, int bone) {
+      TreeShape{"root", {{"child", {}, {}}}, {}}, [&](int frame, int bone) {
         kin::reader::Record record;
         for (int i = 0; i < 7; ++i) {
           const uint32_t bits = patterns[(frame * 14 + bone * 7 + i) % 9];
@@ -181,8 +181,8 @@ TEST_F(RoundTrip, RealsKeepEveryBitPattern) {
 TEST_F(RoundTrip, DeepChainReadsWithoutRecursion) {
   // Deep enough that a reader recursing per bone would use a large stack;
   // the module's own writers recurse, so stay within what they handle.
-  TreeSpec root{"b0", {}, {}};
-  TreeSpec* at = &root;
+  TreeShape root{"b0", {}, {}};
+  TreeShape* at = &root;
   for (int k = 1; k < 2000; ++k) {
     at->children.push_back({"b" + std::to_string(k), {}, {}});
     at = &at->children.back();
