@@ -7,6 +7,7 @@ packages=(
   cmake g++ make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libassimp-dev zlib1g-dev libcli11-dev nlohmann-json3-dev
+  clang-14 libclang-rt-14-dev
 )
 # The 32-bit Windows leg runs its tests under 32-bit Wine: i386 packages.
 dpkg --add-architecture i386
