@@ -177,6 +177,11 @@ ImportResult AssimpImporter::Import(const std::string& path) const {
       const double rate = scene.animations[0].ticksPerSecond;
       if (rate > 0 && rate < 1e6) scene.frameRate = rate;
     }
+    // A BVH file names no animation: the importer's own "Motion" is not a
+    // name, so the export falls back to the file's stem.
+    if (extension == ".bvh") {
+      for (SourceAnimation& animation : scene.animations) animation.name.clear();
+    }
     result.ok = true;
   } catch (const std::bad_alloc&) {
     result = ImportResult{};

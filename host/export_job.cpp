@@ -350,7 +350,9 @@ int ListAnimations(const Importer& importer, const std::string& input,
         << (animations.size() == 1 ? " animation\n" : " animations\n");
     for (size_t i = 0; i < animations.size(); ++i) {
       const SourceAnimation& a = animations[i];
-      out << "  " << i << "  '" << a.name << "'  " << AnimationSeconds(a)
+      out << "  " << i << "  "
+          << (a.name.empty() ? std::string("(unnamed)") : "'" + a.name + "'")
+          << "  " << AnimationSeconds(a)
           << " s, " << a.ticksPerSecond << " ticks/s, " << a.channels.size()
           << (a.channels.size() == 1 ? " channel\n" : " channels\n");
     }
