@@ -1,12 +1,15 @@
 // Whole exports through `ExportAnim`, compared with independently built bytes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "plugin/kinexport.h"
+#include "reader/reader.h"
 #include "tests/support/fake_scene.h"
 #include "tests/support/kin_bytes.h"
 #include "tests/support/temp_dir.h"
@@ -43,6 +46,40 @@ std::string FlatFile(const fake::FakeSkeleton& skeleton,
     chunks.push_back(kb::Frame(offset, records));
   }
   return kb::File(chunks);
+}
+
+// Reads `path` back through the reader, which checks every rule of the
+// format, and compares what it finds with the scene that was exported.
+void ExpectReadsBack(const std::string& path,
+                     const fake::FakeSkeleton& skeleton, const AnimInfo& info,
+                     const std::vector<int>& preorder) {
+  const auto read = kin::reader::ReadFile(path);
+  ASSERT_TRUE(read) << read.error().message;
+  const kin::reader::Animation& animation = read.value();
+  EXPECT_EQ(animation.name, info.name);
+  EXPECT_EQ(animation.valueA, info.infoValueA);
+  EXPECT_EQ(animation.valueB, info.infoValueB);
+  ASSERT_EQ(animation.bones.size(), preorder.size());
+  const int64_t frames = int64_t{info.endFrame} - info.startFrame + 1;
+  ASSERT_EQ(static_cast<int64_t>(animation.frames.size()),
+            std::max<int64_t>(frames, 0));
+  for (size_t n = 0; n < animation.frames.size(); ++n) {
+    const int frame =
+        static_cast<int>(info.startFrame + static_cast<int64_t>(n));
+    for (size_t k = 0; k < preorder.size(); ++k) {
+      const kb::Record expected = skeleton.RecordAt(preorder[k], frame);
+      EXPECT_EQ(
+          std::memcmp(animation.frames[n].records[k].data(), expected.bits, 28),
+          0)
+          << "frame " << n << " bone " << k;
+    }
+  }
+}
+
+std::vector<int> Indices(int count) {
+  std::vector<int> indices(count);
+  for (int i = 0; i < count; ++i) indices[i] = i;
+  return indices;
 }
 
 class ExportTest : public ::testing::Test {
@@ -113,6 +150,7 @@ TEST_F(ExportTest, FrameRangesIncludingTheEdgesOfInt32) {
     EXPECT_EQ(test_files::ReadAll(path),
               FlatFile(skeleton, {"root", "arm"}, animation, "range"))
         << c.first << ".." << c.last;
+    ExpectReadsBack(path, skeleton, animation.info, {0, 1});
     std::vector<int> poses;
     for (const Call& call : skeleton.calls) {
       if (call.kind == Call::kSetFrame) poses.push_back(call.subject);
@@ -167,6 +205,7 @@ TEST_F(ExportTest, CallsTheHostInTheContractedOrder) {
     chunks.push_back(kb::Frame(frame - 10, records));
   }
   EXPECT_EQ(test_files::ReadAll(path), kb::File(chunks));
+  ExpectReadsBack(path, skeleton, animation.info, {0, 1, 3, 2});
 }
 
 TEST_F(ExportTest, EightThreadsExportAtOnce) {
@@ -206,6 +245,8 @@ TEST_F(ExportTest, EightThreadsExportAtOnce) {
               FlatFile(job.skeleton, job.names, *job.animation,
                        job.animation->info.name))
         << job.path;
+    ExpectReadsBack(job.path, job.skeleton, job.animation->info,
+                    Indices(job.skeleton.size()));
   }
 }
 
@@ -244,6 +285,7 @@ TEST_F(ExportTest, ChainOfTenThousandBones) {
     chunks.push_back(kb::Frame(frame, records));
   }
   EXPECT_EQ(test_files::ReadAll(path), kb::File(chunks));
+  ExpectReadsBack(path, skeleton, animation.info, Indices(kBones));
 }
 
 TEST(EntryPoints, DescribeTheExporter) {
