@@ -6,14 +6,14 @@
 #include <filesystem>
 
 #include "kin_parse.h"
-#include "run_kin.h"
 #include "test_support.h"
+#include "tests/support/run_kin.h"
 
 namespace kin::host {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::RunKin;
+using run_kin::RunKin;
 using testing::TempDir;
 
 const std::string kExample = std::string(KIN_EXAMPLES_DIR) + "/wave.bvh";
@@ -21,14 +21,14 @@ const std::string kExample = std::string(KIN_EXAMPLES_DIR) + "/wave.bvh";
 class CliTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_FALSE(dir.path().empty()); }
-  testing::KinRun Kin(std::vector<std::string> args) {
+  run_kin::KinRun Kin(std::vector<std::string> args) {
     return RunKin(args, dir.path(), dir.path());
   }
   TempDir dir;
 };
 
 TEST_F(CliTest, ExportsTheExampleIntoTheCurrentDirectory) {
-  const testing::KinRun run = Kin({"export", kExample});
+  const run_kin::KinRun run = Kin({"export", kExample});
   ASSERT_EQ(0, run.exitCode) << run.err;
   EXPECT_EQ("", run.err);  // stderr is a file: no progress line
   EXPECT_NE(std::string::npos,
@@ -48,7 +48,7 @@ TEST_F(CliTest, ExportsTheExampleIntoTheCurrentDirectory) {
 
 TEST_F(CliTest, OptionsReachTheFile) {
   dir.Write("events.json", R"([{"frame": 4, "name": "json", "value": "0x9"}])");
-  const testing::KinRun run =
+  const run_kin::KinRun run =
       Kin({"export",    kExample,     "-o",        "w.kin",
            "--range",   "2:11",       "--name",    "hello",
            "--event",   "3:cli:5",    "--events",  "events.json",
@@ -118,7 +118,7 @@ TEST_F(CliTest, ErrorsGiveTheirCodeAndOneLineNamingTheCause) {
     std::string line;
     for (const std::string& arg : c.args) line += arg + " ";
     SCOPED_TRACE(line);
-    const testing::KinRun run = Kin(c.args);
+    const run_kin::KinRun run = Kin(c.args);
     EXPECT_EQ(c.code, run.exitCode) << run.err;
     EXPECT_NE(std::string::npos, run.err.find(c.why)) << run.err;
     if (c.code >= 2) {
@@ -136,7 +136,7 @@ TEST_F(CliTest, ErrorsGiveTheirCodeAndOneLineNamingTheCause) {
 
 TEST_F(CliTest, FailedWritesLeaveNoOutput) {
   // Files may not pass 4 KiB: the module's writes fail part-way.
-  const testing::KinRun run = RunKin({"export", kExample, "-o", "big.kin"},
+  const run_kin::KinRun run = RunKin({"export", kExample, "-o", "big.kin"},
                                      dir.path(), dir.path(), 4096);
   EXPECT_EQ(4, run.exitCode) << run.err;
   EXPECT_NE(std::string::npos, run.err.find("big.kin"));
@@ -146,7 +146,7 @@ TEST_F(CliTest, FailedWritesLeaveNoOutput) {
 }
 
 TEST_F(CliTest, ListShowsAnimationsWithoutExporting) {
-  const testing::KinRun run = Kin({"export", "--list", kExample});
+  const run_kin::KinRun run = Kin({"export", "--list", kExample});
   ASSERT_EQ(0, run.exitCode) << run.err;
   EXPECT_NE(std::string::npos, run.out.find("1 animation"));
   EXPECT_NE(std::string::npos, run.out.find("0  (unnamed)"));
@@ -155,7 +155,7 @@ TEST_F(CliTest, ListShowsAnimationsWithoutExporting) {
 }
 
 TEST_F(CliTest, QuietPrintsNothingOnSuccess) {
-  const testing::KinRun run = Kin({"export", "-q", kExample, "-o", "."});
+  const run_kin::KinRun run = Kin({"export", "-q", kExample, "-o", "."});
   ASSERT_EQ(0, run.exitCode) << run.err;
   EXPECT_EQ("", run.out);
   EXPECT_EQ("", run.err);

@@ -13,14 +13,14 @@
 #include "host/assimp_importer.h"
 #include "host/skeleton_layout.h"
 #include "kin_parse.h"
-#include "run_kin.h"
 #include "test_support.h"
+#include "tests/support/run_kin.h"
 
 namespace kin::host {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::RunKin;
+using run_kin::RunKin;
 using testing::TempDir;
 
 const std::string kSamples = KIN_SAMPLES_DIR;
@@ -133,7 +133,7 @@ class SampleExport : public ::testing::TestWithParam<Sample> {};
 TEST_P(SampleExport, MatchesTheFileItself) {
   const std::string input = kSamples + "/" + GetParam().path;
   TempDir dir;
-  const testing::KinRun run =
+  const run_kin::KinRun run =
       RunKin({"export", input, "-o", dir / "out.kin"}, dir.path());
   ASSERT_EQ(0, run.exitCode) << run.err;
 
@@ -200,7 +200,7 @@ TEST(SampleFiles, SimpleBvhMatchesItsOwnMotionLines) {
   // the root to (1, 1, 1) and turns End by Z, X, Y = 1 degree each, applied
   // in that channel order (R = Rz Rx Ry).
   TempDir dir;
-  const testing::KinRun run =
+  const run_kin::KinRun run =
       RunKin({"export", kSamples + "/bvh/test_simple.bvh", "-o", dir / "s.kin"},
              dir.path());
   ASSERT_EQ(0, run.exitCode) << run.err;
@@ -227,7 +227,7 @@ TEST(SampleFiles, SimpleBvhMatchesItsOwnMotionLines) {
 
 TEST(SampleFiles, UnreadableColladaFailsCleanly) {
   TempDir dir;
-  const testing::KinRun run =
+  const run_kin::KinRun run =
       RunKin({"export", kSamples + "/collada/library_animation_clips.dae", "-o",
               dir.path()},
              dir.path());
@@ -252,7 +252,7 @@ TEST(SampleFiles, ParallelExportOfAllSamples) {
   args.erase(std::find(args.begin(), args.end(),
                        kSamples + "/collada/RiggedSimple.dae"));
   args.push_back(kSamples + "/collada/library_animation_clips.dae");
-  const testing::KinRun run = RunKin(args, dir.path());
+  const run_kin::KinRun run = RunKin(args, dir.path());
   EXPECT_EQ(3, run.exitCode) << run.err;
   EXPECT_NE(std::string::npos,
             run.out.find("kin export: 10 of 11 files exported, 1 failed"));

@@ -1,11 +1,6 @@
 // The `kin` command run as a user runs it: exit codes, what goes to stdout
 // and stderr, and the shape of its JSON.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <fstream>
@@ -15,25 +10,15 @@
 #include <vector>
 
 #include "tests/reader/sample_files.h"
-#include "tests/reader/temp_dir.h"
+#include "tests/support/run_kin.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
 using nlohmann::json;
 namespace L = kin_test::layout;
 
-struct KinRun {
-  int exit = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using run_kin::KinRun;
 
 class KinCommand : public ::testing::Test {
  protected:
@@ -46,43 +31,14 @@ class KinCommand : public ::testing::Test {
 
   // Runs kin with `args` in the test's directory. With `outputLimit` > 0,
   // stdout may hold at most that many bytes (writes past it fail).
-  KinRun Kin(const std::vector<std::string>& args, rlim_t outputLimit = 0) {
-    const std::string outPath = dir_.File("stdout.txt");
-    const std::string errPath = dir_.File("stderr.txt");
-    const pid_t child = fork();
-    if (child == 0) {
-      if (chdir(dir_.path().c_str()) != 0) _exit(126);
-      const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      if (out < 0 || err < 0) _exit(126);
-      dup2(out, 1);
-      dup2(err, 2);
-      if (outputLimit > 0) {
-        signal(SIGXFSZ, SIG_IGN);
-        const struct rlimit limit = {outputLimit, outputLimit};
-        setrlimit(RLIMIT_FSIZE, &limit);
-      }
-      std::vector<char*> argv;
-      std::string tool = KIN_TOOL_PATH;
-      argv.push_back(tool.data());
-      std::vector<std::string> copies = args;
-      for (std::string& arg : copies) argv.push_back(arg.data());
-      argv.push_back(nullptr);
-      execv(tool.c_str(), argv.data());
-      _exit(127);
-    }
-    KinRun run;
-    int status = 0;
-    EXPECT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status))
-        << "kin was killed by signal " << WTERMSIG(status);
-    run.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = Slurp(outPath);
-    run.err = Slurp(errPath);
+  KinRun Kin(const std::vector<std::string>& args, long outputLimit = 0) {
+    const KinRun run =
+        run_kin::RunKin(args, dir_.path(), dir_.path(), outputLimit);
+    EXPECT_NE(run.exitCode, -1) << "kin did not exit normally";
     return run;
   }
 
-  kin_test::TempDir dir_;
+  test_files::TempDir dir_;
   std::string good_;
   std::string bad_;
 };
@@ -100,7 +56,7 @@ TEST_F(KinCommand, UsageErrorsExitWithOne) {
   for (const auto& args : cases) {
     SCOPED_TRACE(::testing::PrintToString(args));
     const KinRun run = Kin(args);
-    EXPECT_EQ(run.exit, 1);
+    EXPECT_EQ(run.exitCode, 1);
     EXPECT_FALSE(run.err.empty());
     EXPECT_EQ(run.out, "");
   }
@@ -109,7 +65,7 @@ TEST_F(KinCommand, UsageErrorsExitWithOne) {
 TEST_F(KinCommand, EachCommandHasHelpWithAnExample) {
   for (const char* command : {"info", "dump", "validate"}) {
     const KinRun run = Kin({command, "--help"});
-    EXPECT_EQ(run.exit, 0) << command;
+    EXPECT_EQ(run.exitCode, 0) << command;
     EXPECT_NE(run.out.find("Example"), std::string::npos) << command << ":\n"
                                                           << run.out;
     EXPECT_NE(run.out.find(std::string("kin ") + command), std::string::npos)
@@ -137,7 +93,7 @@ TEST_F(KinCommand, ExitCodesCombineOverFiles) {
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.args));
     const KinRun run = Kin(c.args);
-    EXPECT_EQ(run.exit, c.exit) << run.err;
+    EXPECT_EQ(run.exitCode, c.exit) << run.err;
     if (c.exit == 0) {
       EXPECT_EQ(run.err, "");
     }
@@ -151,7 +107,7 @@ TEST_F(KinCommand, ExitCodesCombineOverFiles) {
 
 TEST_F(KinCommand, InfoShowsTheSummary) {
   const KinRun run = Kin({"info", "good.kin"});
-  ASSERT_EQ(run.exit, 0);
+  ASSERT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.out,
             "good.kin\n"
             "  name:       \"walk\"\n"
@@ -166,7 +122,7 @@ TEST_F(KinCommand, InfoShowsTheSummary) {
 
 TEST_F(KinCommand, ValidateListsProblemsOnePerLine) {
   const KinRun run = Kin({"validate", "good.kin", "bad.kin"});
-  EXPECT_EQ(run.exit, 3);
+  EXPECT_EQ(run.exitCode, 3);
   EXPECT_EQ(run.out,
             "good.kin: valid\n"
             "bad.kin: invalid, 1 error, 0 warnings\n"
@@ -177,7 +133,7 @@ TEST_F(KinCommand, ValidateListsProblemsOnePerLine) {
 
 TEST_F(KinCommand, ValidateJsonFollowsTheValidatorReportShape) {
   const KinRun run = Kin({"validate", "--json", "good.kin", "bad.kin"});
-  EXPECT_EQ(run.exit, 3);
+  EXPECT_EQ(run.exitCode, 3);
   const json report = json::parse(run.out);
   ASSERT_TRUE(report.is_array());
   ASSERT_EQ(report.size(), 2u);
@@ -201,7 +157,7 @@ TEST_F(KinCommand, ValidateJsonFollowsTheValidatorReportShape) {
 
 TEST_F(KinCommand, InfoJsonCarriesTheSameFields) {
   const KinRun run = Kin({"info", "--json", "good.kin"});
-  ASSERT_EQ(run.exit, 0);
+  ASSERT_EQ(run.exitCode, 0);
   const json info = json::parse(run.out);
   ASSERT_EQ(info.size(), 1u);
   EXPECT_EQ(info[0]["name"], "walk");
@@ -227,7 +183,7 @@ TEST_F(KinCommand, DumpIsLosslessForOddValuesAndNames) {
                               Skeleton({name, {}}), Frame(0, {record})}));
 
   const KinRun text = Kin({"dump", "odd.kin"});
-  EXPECT_EQ(text.exit, 0) << text.err;
+  EXPECT_EQ(text.exitCode, 0) << text.err;
   EXPECT_NE(text.out.find("\"bad\\xff\\\"name\""), std::string::npos)
       << text.out;
   EXPECT_NE(
@@ -238,7 +194,7 @@ TEST_F(KinCommand, DumpIsLosslessForOddValuesAndNames) {
       << text.out;
 
   const KinRun run = Kin({"dump", "--json", "odd.kin"});
-  EXPECT_EQ(run.exit, 0) << run.err;
+  EXPECT_EQ(run.exitCode, 0) << run.err;
   const json dump = json::parse(run.out);
   EXPECT_EQ(dump["nameHex"], "626164ff226e616d65");
   EXPECT_EQ(dump["events"][0]["nameHex"], "c328");
@@ -268,7 +224,7 @@ TEST_F(KinCommand, DumpIsLosslessForOddValuesAndNames) {
 TEST_F(KinCommand, DumpSelectsFramesAndBones) {
   const KinRun run =
       Kin({"dump", "good.kin", "--frames", "1:1", "--bones", "arm"});
-  ASSERT_EQ(run.exit, 0) << run.err;
+  ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.out.find("frame 0"), std::string::npos) << run.out;
   EXPECT_NE(
       run.out.find(
@@ -282,7 +238,7 @@ TEST_F(KinCommand, DumpSelectsFramesAndBones) {
       << run.out;
 
   const KinRun json_run = Kin({"dump", "--json", "good.kin", "--frames", "1:"});
-  ASSERT_EQ(json_run.exit, 0);
+  ASSERT_EQ(json_run.exitCode, 0);
   const json dump = json::parse(json_run.out);
   ASSERT_EQ(dump["frames"].size(), 1u);
   EXPECT_EQ(dump["frames"][0]["index"], 1);
@@ -298,13 +254,13 @@ TEST_F(KinCommand, OutputIsDeterministic) {
     const KinRun second = Kin(args);
     EXPECT_EQ(first.out, second.out);
     EXPECT_EQ(first.err, second.err);
-    EXPECT_EQ(first.exit, second.exit);
+    EXPECT_EQ(first.exitCode, second.exitCode);
   }
 }
 
 TEST_F(KinCommand, FailedOutputIsAnIoError) {
   const KinRun run = Kin({"dump", "good.kin"}, 64);
-  EXPECT_EQ(run.exit, 2);
+  EXPECT_EQ(run.exitCode, 2);
   EXPECT_NE(run.err.find("cannot write"), std::string::npos) << run.err;
 }
 

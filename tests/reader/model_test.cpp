@@ -8,7 +8,7 @@
 
 #include "reader/reader.h"
 #include "tests/reader/sample_files.h"
-#include "tests/reader/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -99,7 +99,7 @@ TEST(ReadFile, MatchesTheMemoryReadOfALargeFile) {
   }
   const std::string bytes = File(chunks);
   ASSERT_GT(bytes.size(), 3u * 64 * 1024);
-  kin_test::TempDir dir;
+  test_files::TempDir dir;
   const std::string path = dir.Write("large.kin", bytes);
 
   auto fromFile = kin::reader::ReadFile(path);
@@ -128,7 +128,7 @@ TEST(ReadFile, MatchesTheMemoryReadOfALargeFile) {
 }
 
 TEST(ReadFile, ReportsFilesThatCannotBeReadAsIoErrors) {
-  kin_test::TempDir dir;
+  test_files::TempDir dir;
   const std::string missing = dir.File("missing.kin");
   for (const std::string& path : {missing, dir.path().string()}) {
     SCOPED_TRACE(path);
@@ -149,7 +149,7 @@ namespace {
 // A file cut short after it was opened: the walk stops with an I/O error,
 // never with a report of format problems or a model.
 TEST(FileSource, AFileThatShrinksWhileReadIsAnIoError) {
-  kin_test::TempDir dir;
+  test_files::TempDir dir;
   const std::string path = dir.Write("shrinks.kin", kin_test::WalkFile());
   auto source = kin::reader::FileSource::Open(path);
   ASSERT_TRUE(source.ok());

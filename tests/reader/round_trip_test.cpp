@@ -10,7 +10,7 @@
 #include "plugin/kinexport.h"
 #include "reader/reader.h"
 #include "tests/reader/fake_scene.h"
-#include "tests/reader/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -73,7 +73,7 @@ class RoundTrip : public ::testing::Test {
     }
   }
 
-  kin_test::TempDir dir_;
+  test_files::TempDir dir_;
 };
 
 TEST_F(RoundTrip, TreeEventsAndFramesComeBackInOrder) {

@@ -34,6 +34,15 @@ class TempDir {
     return (path_ / name).string();
   }
 
+  // Writes `bytes` to `name` in the directory; returns its path.
+  std::string Write(const std::string& name, const std::string& bytes) const {
+    const std::string file = File(name);
+    std::ofstream out(file, std::ios::binary);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + file);
+    return file;
+  }
+
  private:
   std::filesystem::path path_;
 };

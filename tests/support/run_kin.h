@@ -1,7 +1,7 @@
 // Runs the built `kin` command in a child process for the command-line
 // tests, capturing its exit code, standard output and standard error.
-#ifndef KIN_TESTS_HOST_RUN_KIN_H_
-#define KIN_TESTS_HOST_RUN_KIN_H_
+#ifndef KIN_TESTS_SUPPORT_RUN_KIN_H_
+#define KIN_TESTS_SUPPORT_RUN_KIN_H_
 
 #include <fcntl.h>
 #include <signal.h>
@@ -12,9 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "kin_parse.h"
+#include "tests/support/temp_dir.h"
 
-namespace kin::host::testing {
+// The program run is KIN_EXE_PATH, which the test target defines.
+namespace run_kin {
 
 struct KinRun {
   int exitCode = -1;  // -1 when the child did not exit normally
@@ -62,13 +63,13 @@ inline KinRun RunKin(const std::vector<std::string>& args,
   while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
   }
   if (WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
-  run.out = kin_parse::ReadBytes(outPath);
-  run.err = kin_parse::ReadBytes(errPath);
+  run.out = test_files::ReadAll(outPath);
+  run.err = test_files::ReadAll(errPath);
   unlink(outPath.c_str());
   unlink(errPath.c_str());
   return run;
 }
 
-}  // namespace kin::host::testing
+}  // namespace run_kin
 
-#endif  // KIN_TESTS_HOST_RUN_KIN_H_
+#endif  // KIN_TESTS_SUPPORT_RUN_KIN_H_
