@@ -18,6 +18,7 @@
 #define KIN_CHUNKFILE_CHUNK_H_
 
 #include <cstdint>
+#include <cstring>
 #include <ostream>
 #include <streambuf>
 
@@ -76,10 +77,17 @@ class ChunkStream {
 
   // Writes a 32-bit value as its four little-endian bytes.
   void WriteUint32(uint32_t value) {
-    const char bytes[4] = {static_cast<char>(value & 0xFF),
-                           static_cast<char>((value >> 8) & 0xFF),
-                           static_cast<char>((value >> 16) & 0xFF),
-                           static_cast<char>((value >> 24) & 0xFF)};
+    // One 4-byte store where the host is little-endian: bytes stored one by
+    // one and then copied as a word would keep the copy waiting.
+    char bytes[4];
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    std::memcpy(bytes, &value, 4);
+#else
+    bytes[0] = static_cast<char>(value & 0xFF);
+    bytes[1] = static_cast<char>((value >> 8) & 0xFF);
+    bytes[2] = static_cast<char>((value >> 16) & 0xFF);
+    bytes[3] = static_cast<char>((value >> 24) & 0xFF);
+#endif
     WriteBytes(bytes, 4);
   }
   void WriteInt32(int32_t value) { WriteUint32(static_cast<uint32_t>(value)); }
@@ -185,10 +193,13 @@ class ChunkStream {
   void SeekThroughStream(std::streamoff offset, std::ios::seekdir direction);
   void Resume();
 
-  std::ostream& stream_;
-  windowbuf* window_;
+  // The two pointers are kept apart: stored side by side, the compiler
+  // may copy them from the window with one wide load, which has to wait
+  // for the window's last narrow store of its put pointer.
   char* put_ = nullptr;  // the window's put pointer while this holds it
+  std::ostream& stream_;
   char* end_ = nullptr;  // the end of the room after `put_`
+  windowbuf* window_;
 };
 
 // The same primitives on a stream, for writers that make one or two calls.
