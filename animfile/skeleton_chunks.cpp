@@ -144,6 +144,7 @@ class CursorStack {
 // Writes the records of `root` and all its descendants in pre-order.
 void WriteBoneRecords(ChunkStream& out, Bone& root) {
   WriteBoneRecord(out, root);
+  if (root.children.head == nullptr) return;  // a lone bone: no walk to set up
   CursorStack pending;
   pending.Push(root.children);
   while (!pending.Empty()) {
