@@ -38,6 +38,8 @@ namespace kin {
 // It keeps the window's put pointer itself between calls and hands it back
 // before any call on the stream's buffer and when it is destroyed: it is
 // short-lived, and while one is in use nothing else may use the stream.
+// Every member is safe with any bytes on any stream; failures show only as
+// the stream's state.
 class ChunkStream {
  public:
   explicit ChunkStream(std::ostream& stream)

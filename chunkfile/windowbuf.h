@@ -29,12 +29,12 @@
 // owner must call one of them before closing the target.
 //
 // A stream that owns a window can register it (`Register`); the chunk
-// primitives then find it (`Find`) and call its inline members for the
-// common cases (a write that fits, the position query, a seek inside the
-// window) instead of the stream buffer's virtual functions, which cost more
-// than the few bytes they move: they hand out the put area, and serve the
-// seeks that land inside the window exactly as the virtual call would, or
-// do nothing and report that only the virtual call can.
+// primitives then find it (`Find`) and serve the common cases (a write that
+// fits, the position query, a seek inside the window) through its inline
+// members instead of the stream buffer's virtual functions, which cost more
+// than the few bytes they move: the members hand out the put area, and move
+// a put pointer held outside exactly as the virtual seek would, or do
+// nothing and report that only the virtual call can.
 #ifndef KIN_CHUNKFILE_WINDOWBUF_H_
 #define KIN_CHUNKFILE_WINDOWBUF_H_
 
@@ -98,8 +98,10 @@ class windowbuf : public std::streambuf {
 
   // The window registered in `stream`, provided that it is still the
   // stream's buffer; null otherwise, and for any stream that registered
-  // none. Safe on any stream. The entry's index in the stream's storage is
-  // obtained on first use, never at load time.
+  // none. Safe on any stream; on one whose storage has no room for the
+  // entry's index yet, the stream grows it (or, out of memory, sets badbit,
+  // as `pword` does). The index is obtained on first use, never at load
+  // time.
   static windowbuf* Find(std::ostream& stream) {
     void* const registered = stream.pword(StreamIndex());
     return registered != nullptr &&
@@ -133,30 +135,11 @@ class windowbuf : public std::streambuf {
     return start_ + (put - pbase());
   }
 
-  // `pubseekpos(position, out)` when `position` lies in the window: moves
-  // the put pointer and returns true. Returns false, doing nothing,
-  // otherwise.
-  bool SeekInWindow(off_type position) {
-    char* put = pptr();
-    if (start_ < 0 || !SeekHeld(&put, position)) return false;
-    setp(window_, window_ + size_);
-    pbump(static_cast<int>(put - window_));
-    return true;
-  }
-
-  // `pubseekoff(0, end, out)` when the end is known and lies in the window:
-  // moves the put pointer there and returns true. Returns false, doing
-  // nothing, otherwise.
-  bool SeekEndInWindow() {
-    char* put = pptr();
-    if (start_ < 0 || !SeekEndHeld(&put)) return false;
-    setp(window_, window_ + size_);
-    pbump(static_cast<int>(put - window_));
-    return true;
-  }
-
-  // The same two seeks on a put pointer `*put` that `TakePutArea` handed
-  // out: they move `*put` instead of the buffer's own.
+  // `pubseekpos(position, out)` and `pubseekoff(0, end, out)` on a put
+  // pointer `*put` that `TakePutArea` handed out, when the position lies in
+  // the window (for the end: when it is known and lies there): move `*put`
+  // and return true, exactly as the virtual call would have moved the
+  // buffer's own. Return false, doing nothing, otherwise.
   bool SeekHeld(char** put, off_type position) {
     const std::ptrdiff_t used = NoteFurthest(*put);
     if (position < start_ || position - start_ > used) return false;
