@@ -353,4 +353,27 @@ TEST_F(ExportThroughWindowTest, SwappedBufferGetsTheBytes) {
   EXPECT_EQ(ReadFile(path), "");
 }
 
+// Windows that end 0 to 28 bytes into the sixth record of the first frame,
+// so that the record meets the window's end with every room short of a
+// record (and exactly one), the case where it cannot be filled in place.
+TEST_F(ExportThroughWindowTest, RecordMeetingTheWindowEndIsWrittenWhole) {
+  TestScene scene(40, 0, 2);
+  const std::string expected = scene.Expected();
+  const size_t frameSize = 8 + 8 + 28 * 40;
+  const size_t firstFrame = expected.size() - 3 * frameSize;
+  const size_t sixthRecord = firstFrame + 16 + 28 * 5;
+  for (size_t room = 0; room <= 28; ++room) {
+    SCOPED_TRACE("room " + std::to_string(room));
+    const std::string path = Path("edge.kin");
+    {
+      kin::binofstream stream(path.c_str(), sixthRecord + room);
+      ASSERT_FALSE(stream.fail());
+      WriteWholeFile(stream, scene);
+      stream.close();
+      ASSERT_FALSE(stream.fail());
+    }
+    EXPECT_TRUE(ReadFile(path) == expected) << "the files differ";
+  }
+}
+
 }  // namespace
