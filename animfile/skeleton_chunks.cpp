@@ -7,6 +7,7 @@
 // thread's stack. They visit the same children lists in the same order, which
 // is what ties the k-th record of every FRAM chunk to the k-th BONE chunk.
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <type_traits>
@@ -21,56 +22,89 @@
 #error "Bone records are written as raw little-endian reals"
 #endif
 
-using kin::OpenChunk;
+using kin::ChunkStream;
 
-void Skeleton::WriteSkeleton(std::ostream& stream) {
-  const int32_t chunk = OpenChunk(stream, kin::kSkeletonTag);
-  if (root != nullptr) root->WriteBone(stream);
-  kin::EndChunk(stream, chunk);
-}
+namespace {
 
-void Bone::WriteBone(std::ostream& stream) {
+// Writes `bone`'s chunk with its descendants nested inside it.
+void WriteBoneTree(ChunkStream& out, Bone& root) {
   struct Level {
     PtrBlockCursor<Bone> children;
     int32_t chunk;
   };
   std::vector<Level> open;
   const auto open_bone = [&](Bone& bone) {
-    const int32_t chunk = OpenChunk(stream, kin::kBoneTag);
-    kin::WritePaddedString(stream, bone.GetName());
-    kin::WriteInt32(stream, CountItems(bone.children));
+    const int32_t chunk = out.OpenChunk(kin::kBoneTag);
+    out.WritePaddedString(bone.GetName());
+    out.WriteInt32(CountItems(bone.children));
     open.push_back({PtrBlockCursor<Bone>(bone.children), chunk});
   };
 
-  open_bone(*this);
+  open_bone(root);
   while (!open.empty()) {
     if (Bone* child = open.back().children.Next()) {
       open_bone(*child);
     } else {
-      kin::EndChunk(stream, open.back().chunk);
+      out.EndChunk(open.back().chunk);
       open.pop_back();
     }
   }
 }
 
+void WriteBoneRecords(ChunkStream& out, Bone& root);
+
+}  // namespace
+
+void Skeleton::WriteSkeleton(std::ostream& stream) {
+  ChunkStream out(stream);
+  const int32_t chunk = out.OpenChunk(kin::kSkeletonTag);
+  if (root != nullptr) WriteBoneTree(out, *root);
+  out.EndChunk(chunk);
+}
+
+void Bone::WriteBone(std::ostream& stream) {
+  ChunkStream out(stream);
+  WriteBoneTree(out, *this);
+}
+
 void Skeleton::WriteFrame(std::ostream& stream, int frame, int firstFrame) {
   SetFrame(frame);
-  const int32_t chunk = OpenChunk(stream, kin::kFrameTag);
-  kin::WriteUint32(stream, kin::FrameOffset(frame, firstFrame));
-  if (root != nullptr) root->WriteBoneFrame(stream);
-  kin::EndChunk(stream, chunk);
+  ChunkStream out(stream);
+  const int32_t chunk = out.OpenChunk(kin::kFrameTag);
+  out.WriteUint32(kin::FrameOffset(frame, firstFrame));
+  if (root != nullptr) WriteBoneRecords(out, *root);
+  out.EndChunk(chunk);
+}
+
+void Bone::WriteBoneFrame(std::ostream& stream) {
+  ChunkStream out(stream);
+  WriteBoneRecords(out, *this);
 }
 
 namespace {
 
 // Writes one bone's record. The host fills the reals in place and they are
 // written from that memory, never loaded as floats, so every bit pattern
-// (signalling NaNs included) reaches the file unchanged.
-void WriteBoneRecord(std::ostream& stream, Bone& bone) {
+// (signalling NaNs included) reaches the file unchanged. Whatever the host
+// leaves unfilled is written as zero.
+void WriteBoneRecord(ChunkStream& out, Bone& bone) {
+  constexpr std::streamsize kSize = sizeof(float) * kin::kRealsPerBoneRecord;
+  // In the window itself when it has room for the record where a float can
+  // be stored: nothing to copy afterwards.
+  char* const room = out.Claim(kSize);
+  if (room != nullptr &&
+      reinterpret_cast<std::uintptr_t>(room) % alignof(float) == 0) {
+    std::memset(room, 0, kSize);
+    float* const record = reinterpret_cast<float*>(room);
+    bone.GetPosition(record);
+    bone.GetRotation(record + 3);
+    out.Advance(kSize);
+    return;
+  }
   float record[kin::kRealsPerBoneRecord] = {};
   bone.GetPosition(record);
   bone.GetRotation(record + 3);
-  kin::WriteBytes(stream, reinterpret_cast<const char*>(record), sizeof record);
+  out.WriteBytes(reinterpret_cast<const char*>(record), sizeof record);
 }
 
 // The open levels of a pre-order walk. The first `kInline` levels live in
@@ -107,18 +141,20 @@ class CursorStack {
   size_t size_ = 0;
 };
 
-}  // namespace
-
-void Bone::WriteBoneFrame(std::ostream& stream) {
-  WriteBoneRecord(stream, *this);
+// Writes the records of `root` and all its descendants in pre-order.
+void WriteBoneRecords(ChunkStream& out, Bone& root) {
+  WriteBoneRecord(out, root);
+  if (root.children.head == nullptr) return;  // a lone bone: no walk to set up
   CursorStack pending;
-  pending.Push(children);
+  pending.Push(root.children);
   while (!pending.Empty()) {
     if (Bone* child = pending.Top().Next()) {
-      WriteBoneRecord(stream, *child);
+      WriteBoneRecord(out, *child);
       pending.Push(child->children);
     } else {
       pending.Pop();
     }
   }
 }
+
+}  // namespace

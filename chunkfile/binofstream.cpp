@@ -11,7 +11,11 @@ binofstream::binofstream(const char* fileName, std::size_t windowSize)
   // window; the file buffer stays the ofstream's own, opened and closed by
   // it. (Installing a buffer clears the state, so this comes first.)
   std::ios::rdbuf(&window_);
-  if (fileName == nullptr || !window_.ok()) {
+  // Lets the chunk primitives serve the common writes and seeks from the
+  // window directly. Only a stream without memory for the entry refuses,
+  // and it is then bad.
+  if (!windowbuf::Register(*this, &window_) || fileName == nullptr ||
+      !window_.ok()) {
     setstate(std::ios::failbit);
     return;
   }
@@ -31,6 +35,7 @@ binofstream::~binofstream() {
   if (is_open()) window_.Flush();
   // The window is destroyed before the file stream: leave nothing pointing
   // at it.
+  windowbuf::Register(*this, nullptr);
   std::ios::rdbuf(std::ofstream::rdbuf());
 }
 

@@ -9,9 +9,12 @@
 // buffer, which keeps the most recent bytes (up to the window size) in
 // memory: the position queries and the seeks back that patch chunk sizes
 // are served from there without a system call, and `tellp` still reports
-// true file offsets. Close the stream with `binofstream::close` (or let the
-// destructor do it): `std::ofstream::close`, called through a base-class
-// reference, would close the file before the window reached it.
+// true file offsets. The window is registered in the stream
+// (`windowbuf::Register`), so that the chunk primitives reach it without a
+// virtual call while it is the stream's buffer. Close the stream with
+// `binofstream::close` (or let the destructor do it): `std::ofstream::close`,
+// called through a base-class reference, would close the file before the window
+// reached it.
 #ifndef KIN_CHUNKFILE_BINOFSTREAM_H_
 #define KIN_CHUNKFILE_BINOFSTREAM_H_
 

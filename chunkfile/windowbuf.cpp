@@ -21,22 +21,6 @@ bool AddOffsets(off_type a, off_type b, off_type* sum) {
   return true;
 }
 
-// Copies `count` bytes. The writers hand over a few bytes at a time (a
-// scalar, a bone record the host has just filled in with 4-byte stores).
-// Those are copied in 4-byte moves, which the processor can take straight
-// from its pending stores; a wider load over several of them would wait for
-// the stores to retire first, and a call to the library's general copy
-// costs more than the copy.
-void CopyBytes(char* to, const char* from, std::size_t count) {
-  if (count > 64) {
-    std::memcpy(to, from, count);
-    return;
-  }
-  std::size_t i = 0;
-  for (; i + 4 <= count; i += 4) std::memcpy(to + i, from + i, 4);
-  for (; i < count; ++i) to[i] = from[i];
-}
-
 }  // namespace
 
 windowbuf::windowbuf(std::streambuf* target, std::size_t windowSize)
@@ -48,9 +32,14 @@ windowbuf::windowbuf(std::streambuf* target, std::size_t windowSize)
 
 windowbuf::~windowbuf() { delete[] window_; }
 
-std::ptrdiff_t windowbuf::Used() {
-  used_ = std::max(used_, pptr() - pbase());
-  return used_;
+bool windowbuf::Register(std::ios& stream, windowbuf* window) {
+  if (stream.bad()) return false;
+  void*& entry = stream.pword(StreamIndex());
+  // A stream that had no room for the entry hands back a scratch slot and
+  // makes itself bad; that slot must not keep the window.
+  if (stream.bad()) return false;
+  entry = window;
+  return true;
 }
 
 void windowbuf::StartWindow(off_type start) {

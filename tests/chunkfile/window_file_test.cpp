@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -266,6 +267,113 @@ TEST_F(ExportThroughWindowTest, FailureSeenOnlyAtCloseGives16) {
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0)
       << "1: the export reported success; 2: the partial file was left";
+}
+
+// The chunks of a whole file, written the way the export driver writes
+// them, after `lead` bytes written straight to the stream.
+void WriteWholeFile(std::ostream& stream, TestScene& scene,
+                    const std::string& lead = "") {
+  stream.write(lead.data(), static_cast<std::streamsize>(lead.size()));
+  kin::WriteTag(stream, kin::kContainerTag);
+  const int32_t container = kin::BeginChunk(stream);
+  kin::WriteTag(stream, kin::kFormTag);
+  kin::WriteInfoChunk(stream, scene.info());
+  kin::WriteEventChunk(stream, scene.info());
+  scene.skeleton().WriteSkeleton(stream);
+  for (int frame = scene.info().startFrame; frame <= scene.info().endFrame;
+       ++frame) {
+    scene.skeleton().WriteFrame(stream, frame, scene.info().startFrame);
+  }
+  kin::EndChunk(stream, container);
+}
+
+// The writers reach binofstream's window directly, any other stream through
+// its buffer's virtual calls; the bytes must not depend on the path taken.
+// A lead of 1 to 3 bytes leaves every later put position off a float's
+// alignment, where bone records cannot be filled in the window in place; a
+// tied or unit-buffered binofstream must take the general path through its
+// window.
+class PathsTest : public kin_test::TempDirTest,
+                  public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(PathsTest, WindowAndGeneralPathsWriteTheSameBytes) {
+  TestScene scene(40, 0, 299);
+  std::ostringstream general;
+  WriteWholeFile(general, scene, GetParam());
+  ASSERT_TRUE(general.good());
+  ASSERT_TRUE(general.str() == GetParam() + scene.Expected())
+      << "the general path differs from the independent bytes";
+
+  struct Case {
+    const char* name;
+    size_t window;
+    bool tie;
+    bool unitbuf;
+  };
+  const Case cases[] = {
+      {"window", kin::binofstream::kDefaultWindowSize, false, false},
+      {"small window", 1137, false, false},
+      {"tied", kin::binofstream::kDefaultWindowSize, true, false},
+      {"unit-buffered", 4096, false, true}};
+  std::ostringstream tie;
+  for (const Case& c : cases) {
+    const std::string path = Path("paths.kin");
+    {
+      kin::binofstream stream(path.c_str(), c.window);
+      ASSERT_FALSE(stream.fail()) << c.name;
+      if (c.tie) stream.tie(&tie);
+      if (c.unitbuf) stream.setf(std::ios::unitbuf);
+      WriteWholeFile(stream, scene, GetParam());
+      stream.close();
+      ASSERT_FALSE(stream.fail()) << c.name;
+    }
+    EXPECT_TRUE(ReadFile(path) == general.str())
+        << c.name << ": the file differs from the general path's bytes";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Leads, PathsTest,
+                         ::testing::Values("", "x", "xy", "xyz"));
+
+// A binofstream whose buffer was swapped for another: the writers must
+// write to the buffer the stream has now, not to the window it registered.
+TEST_F(ExportThroughWindowTest, SwappedBufferGetsTheBytes) {
+  TestScene scene(5, 0, 9);
+  const std::string path = Path("swapped.kin");
+  kin::binofstream stream(path.c_str());
+  ASSERT_FALSE(stream.fail());
+  std::stringbuf other;
+  std::ostream& general = stream;
+  std::streambuf* const window = general.rdbuf(&other);
+  WriteWholeFile(stream, scene);
+  EXPECT_TRUE(stream.good());
+  general.rdbuf(window);
+  stream.close();
+  EXPECT_TRUE(other.str() == scene.Expected()) << "the bytes went elsewhere";
+  EXPECT_EQ(ReadFile(path), "");
+}
+
+// Windows that end 0 to 28 bytes into the sixth record of the first frame,
+// so that the record meets the window's end with every room short of a
+// record (and exactly one), the case where it cannot be filled in place.
+TEST_F(ExportThroughWindowTest, RecordMeetingTheWindowEndIsWrittenWhole) {
+  TestScene scene(40, 0, 2);
+  const std::string expected = scene.Expected();
+  const size_t frameSize = 8 + 8 + 28 * 40;
+  const size_t firstFrame = expected.size() - 3 * frameSize;
+  const size_t sixthRecord = firstFrame + 16 + 28 * 5;
+  for (size_t room = 0; room <= 28; ++room) {
+    SCOPED_TRACE("room " + std::to_string(room));
+    const std::string path = Path("edge.kin");
+    {
+      kin::binofstream stream(path.c_str(), sixthRecord + room);
+      ASSERT_FALSE(stream.fail());
+      WriteWholeFile(stream, scene);
+      stream.close();
+      ASSERT_FALSE(stream.fail());
+    }
+    EXPECT_TRUE(ReadFile(path) == expected) << "the files differ";
+  }
 }
 
 }  // namespace
