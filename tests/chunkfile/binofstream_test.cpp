@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "tests/chunkfile/chunkfile_test_support.h"
+#include "tests/support/file_limit.h"
 
 namespace {
 
@@ -122,26 +123,7 @@ TEST_F(BinofstreamTest, UnopenablePathOrNullNameFails) {
   EXPECT_TRUE(unnamed.fail());
 }
 
-// Runs `body` in a child process whose files may not grow past `limit`
-// bytes (SIGXFSZ ignored, so a write past it fails with EFBIG) and returns
-// the child's exit status, or -1 when it did not exit normally.
-template <typename Body>
-int RunWithFileLimit(rlim_t limit, Body body) {
-  const pid_t pid = fork();
-  if (pid == 0) {
-    signal(SIGXFSZ, SIG_IGN);
-    struct rlimit rl {
-      limit, limit
-    };
-    if (setrlimit(RLIMIT_FSIZE, &rl) != 0) _exit(100);
-    _exit(body());
-  }
-  int status = 0;
-  if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) {
-    return -1;
-  }
-  return WEXITSTATUS(status);
-}
+using test_files::RunWithFileLimit;
 
 struct LimitCase {
   const char* name;

@@ -14,6 +14,7 @@
 #include "chunkfile/format.h"
 #include "plugin/kinexport.h"
 #include "tests/support/fake_scene.h"
+#include "tests/support/file_limit.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -84,28 +85,11 @@ TEST_F(ExportFailureTest, NullArgumentsTouchNothing) {
   EXPECT_TRUE(animation_.NoneReleased());
 }
 
-// Runs `body` in a child process limited to `limit` bytes per file, with
-// SIGXFSZ ignored so that writes past it fail instead of killing the child.
-// Returns the child's exit status.
-template <typename Body>
-int InChildWithFileLimit(rlim_t limit, Body body) {
-  const pid_t pid = fork();
-  if (pid == 0) {
-    signal(SIGXFSZ, SIG_IGN);
-    const rlimit rl = {limit, limit};
-    if (setrlimit(RLIMIT_FSIZE, &rl) != 0) _exit(100);
-    _exit(body());
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 200;
-}
-
 TEST_F(ExportFailureTest, WriteFailureReturns16AndRemovesThePartialFile) {
   // Fails in the middle of the frames, and in the final flush at close.
   for (rlim_t limit : {rlim_t{4000}, rlim_t{4096 * 2 + 100}}) {
     const std::string path = dir_.File("limited.kin");
-    const int status = InChildWithFileLimit(limit, [&] {
+    const int status = test_files::RunWithFileLimit(limit, [&] {
       fake::FakeSkeleton skeleton;
       skeleton.AddBone("root");
       for (int b = 0; b < 9; ++b) skeleton.AddBone("b", 0);
@@ -130,7 +114,7 @@ TEST_F(ExportFailureTest, FailureNeverRemovesWhatIsNotARegularFile) {
   const std::string link = dir_.File("link.kin");
   test_files::WriteAll(target, "x");
   fs::create_symlink(target, link);
-  const int status = InChildWithFileLimit(1000, [&] {
+  const int status = test_files::RunWithFileLimit(1000, [&] {
     return ExportAnim(&skeleton_, &animation_.info, link.c_str()) == 16 ? 0 : 1;
   });
   EXPECT_EQ(status, 0);
