@@ -22,9 +22,9 @@ HostSkeleton::HostSkeleton(const SkeletonLayout& layout, PoseSampler sampler,
                            int blockSize)
     : sampler_(std::move(sampler)), fps_(fps), framesPosed_(framesPosed) {
   std::vector<std::vector<Bone*>> children(layout.bones.size());
-  for (const BoneSpec& spec : layout.bones) {
-    bones_.push_back(std::make_unique<HostBone>(spec.name));
-    if (spec.parent >= 0) children[spec.parent].push_back(bones_.back().get());
+  for (const BoneSpec& bone : layout.bones) {
+    bones_.push_back(std::make_unique<HostBone>(bone.name));
+    if (bone.parent >= 0) children[bone.parent].push_back(bones_.back().get());
   }
   for (size_t i = 0; i < bones_.size(); ++i) {
     bones_[i]->SetChildren(children[i], blockSize);
@@ -52,11 +52,11 @@ HostAnimInfo::HostAnimInfo(const std::string& name, int32_t startFrame,
                            const std::vector<EventSpec>& events, int blockSize)
     : name_(name) {
   try {
-    for (const EventSpec& spec : events) {
-      auto* event = new AnimEvent{spec.frame, spec.value, nullptr};
+    for (const EventSpec& wanted : events) {
+      auto* event = new AnimEvent{wanted.frame, wanted.value, nullptr};
       owned_.push_back(event);
-      event->name = new char[spec.name.size() + 1];
-      std::memcpy(event->name, spec.name.c_str(), spec.name.size() + 1);
+      event->name = new char[wanted.name.size() + 1];
+      std::memcpy(event->name, wanted.name.c_str(), wanted.name.size() + 1);
     }
     eventBlocks_.Assign(owned_, blockSize);
   } catch (...) {

@@ -12,15 +12,15 @@ bool IsEndSite(const std::string& name) {
 
 // The nodes the skeleton is grown from: the skin's joints if there is a
 // skin, else the nodes the animation keys.
-std::vector<int> SeedNodes(const SourceScene& scene,
-                           const SourceAnimation& animation) {
-  std::vector<int> seeds;
+std::vector<int> DrivenNodes(const SourceScene& scene,
+                             const SourceAnimation& animation) {
+  std::vector<int> starts;
   const int count = static_cast<int>(scene.nodes.size());
   auto add = [&](int node) {
     if (node < 0 || node >= count) return;
     const std::string& name = scene.nodes[node].name;
     if (IsHelperNodeName(name) || IsEndSite(name)) return;
-    seeds.push_back(node);
+    starts.push_back(node);
   };
   if (!scene.skinJoints.empty()) {
     for (int node : scene.skinJoints) add(node);
@@ -32,24 +32,24 @@ std::vector<int> SeedNodes(const SourceScene& scene,
       }
     }
   }
-  std::sort(seeds.begin(), seeds.end());
-  seeds.erase(std::unique(seeds.begin(), seeds.end()), seeds.end());
-  return seeds;
+  std::sort(starts.begin(), starts.end());
+  starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
+  return starts;
 }
 
-// The lowest common ancestor of `seeds`: the deepest node whose subtree
+// The lowest common ancestor of `starts`: the deepest node whose subtree
 // holds all of them. Linear in the number of nodes, whatever the depth.
 int CommonAncestor(const std::vector<SourceNode>& nodes,
-                   const std::vector<int>& seeds) {
+                   const std::vector<int>& starts) {
   const int count = static_cast<int>(nodes.size());
   std::vector<int> below(count, 0);
-  for (int seed : seeds) ++below[seed];
+  for (int start : starts) ++below[start];
   for (int i = count - 1; i > 0; --i) below[nodes[i].parent] += below[i];
   std::vector<int> depth(count, 0);
   int best = 0;
   for (int i = 1; i < count; ++i) {
     depth[i] = depth[nodes[i].parent] + 1;
-    if (below[i] == static_cast<int>(seeds.size()) && depth[i] > depth[best]) {
+    if (below[i] == static_cast<int>(starts.size()) && depth[i] > depth[best]) {
       best = i;
     }
   }
@@ -105,26 +105,26 @@ std::string BuildSkeletonLayout(const SourceScene& scene,
     }
   }
 
-  const std::vector<int> seeds = SeedNodes(scene, animation);
-  if (seeds.empty()) {
+  const std::vector<int> starts = DrivenNodes(scene, animation);
+  if (starts.empty()) {
     return scene.skinJoints.empty()
                ? "no skeleton: the file has no skin, and animation '" +
                      animation.name + "' keys no node"
                : "no skeleton: the skin binds no usable node";
   }
 
-  int root = CommonAncestor(nodes, seeds);
+  int root = CommonAncestor(nodes, starts);
   // A helper cannot be the root bone: climb to the real node above it.
   while (root >= 0 && IsHelperNodeName(nodes[root].name)) {
     root = nodes[root].parent;
   }
   if (root < 0) return "no skeleton: the joints share no common parent node";
 
-  // Mark the seeds and every node between them and the root.
+  // Mark the starts and every node between them and the root.
   std::vector<char> inSkeleton(count, 0);
   inSkeleton[root] = 1;
-  for (int seed : seeds) {
-    for (int at = seed; at >= 0 && !inSkeleton[at]; at = nodes[at].parent) {
+  for (int start : starts) {
+    for (int at = start; at >= 0 && !inSkeleton[at]; at = nodes[at].parent) {
       inSkeleton[at] = 1;
     }
   }
