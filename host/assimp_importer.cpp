@@ -180,7 +180,8 @@ ImportResult AssimpImporter::Import(const std::string& path) const {
     // A BVH file names no animation: the importer's own "Motion" is not a
     // name, so the export falls back to the file's stem.
     if (extension == ".bvh") {
-      for (SourceAnimation& animation : scene.animations) animation.name.clear();
+      for (SourceAnimation& animation : scene.animations)
+        animation.name.clear();
     }
     result.ok = true;
   } catch (const std::bad_alloc&) {

@@ -352,8 +352,8 @@ int ListAnimations(const Importer& importer, const std::string& input,
       const SourceAnimation& a = animations[i];
       out << "  " << i << "  "
           << (a.name.empty() ? std::string("(unnamed)") : "'" + a.name + "'")
-          << "  " << AnimationSeconds(a)
-          << " s, " << a.ticksPerSecond << " ticks/s, " << a.channels.size()
+          << "  " << AnimationSeconds(a) << " s, " << a.ticksPerSecond
+          << " ticks/s, " << a.channels.size()
           << (a.channels.size() == 1 ? " channel\n" : " channels\n");
     }
     *listing = out.str();

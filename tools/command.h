@@ -18,7 +18,8 @@ namespace kin::tools {
 using kin::kExitIo;     // a file is missing or unreadable, or output failed
 using kin::kExitOk;     // all well (warnings allowed)
 using kin::kExitUsage;  // bad command line
-inline constexpr int kExitInvalid = kin::kExitInvalidInput;  // breaks the format
+inline constexpr int kExitInvalid =
+    kin::kExitInvalidInput;  // breaks the format
 
 // Ends the running command with `code`: `main` returns it. For a non-zero
 // code it throws CLI::RuntimeError, which `main` catches.
