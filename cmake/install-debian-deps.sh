@@ -4,7 +4,7 @@
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 packages=(
-  cmake g++ make pkg-config
+  cmake g++ make pkg-config git clang-format
   libgtest-dev libgmock-dev libbenchmark-dev
   libassimp-dev zlib1g-dev libcli11-dev nlohmann-json3-dev
   clang-14 libclang-rt-14-dev

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Builds kin and runs every test suite, one leg at a time: a warnings-as-errors
-# build, the same suites under AddressSanitizer and UndefinedBehaviorSanitizer,
-# and the 32-bit Windows DLL with its tests under Wine.
+# Builds kin and runs every test suite, one leg at a time: the formatting
+# check, a warnings-as-errors build and its suites, the same suites under
+# AddressSanitizer and UndefinedBehaviorSanitizer, the 32-bit Windows DLL with
+# its tests under Wine, the parallel exports under ThreadSanitizer, and a
+# minute of fuzzing the reader. Stops at the first leg that fails.
 # Usage: tests/run_all.sh   (from anywhere; build trees go under ./out)
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -43,6 +45,14 @@ fuzz_reader() {
   fi
   grep -E '^stat::(number_of_executed_units|peak_rss_mb)' "$dir/fuzz.log" || true
 }
+
+# Every C++ file follows the one .clang-format at the root.
+format_check() {
+  (cd "$root" && git ls-files '*.h' '*.cpp' | xargs clang-format --dry-run -Werror)
+}
+
+leg "formatting"
+format_check
 
 leg "native build, warnings as errors"
 configure_build_test "$out/release" -DCMAKE_BUILD_TYPE=RelWithDebInfo
