@@ -146,6 +146,14 @@ void AddExportCommand(CLI::App& app, int* exitCode) {
       "export",
       "Convert animation files (BVH, glTF, FBX, Collada, ...) to "
       "KIN files through the export plug-in");
+  command->footer(
+      "\nExamples:\n"
+      "  kin export walk.bvh                 (writes walk.kin here)\n"
+      "  kin export --list hero.fbx\n"
+      "  kin export hero.fbx --animation run --fps 60 -o run.kin\n"
+      "  kin export clips/*.bvh -o out/ -j 4 --event 12:footstep:1\n"
+      "Exit codes: 0 all exported, 1 usage, 2 a file could not be read or\n"
+      "written, 3 invalid input, 4 the export plug-in failed.\n");
   command->add_option("inputs", args->options.inputs, "Animation files")
       ->required();
   command->add_option("-o,--output", args->options.output,
