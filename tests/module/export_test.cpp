@@ -163,12 +163,7 @@ TEST_F(ExportTest, CallsTheHostInTheContractedOrder) {
   // R(A(C), B) with R's children in two blocks, three frames, and events on
   // and off the range, in two blocks.
   fake::FakeSkeleton skeleton;
-  skeleton.AddBone("R");
-  const int a = skeleton.AddBone("A", 0);
-  skeleton.AddBone("B", 0);
-  skeleton.AddBone("C", a);
-  skeleton.SetBlockSizes(0, {1, 1});
-  skeleton.Build();
+  fake::BuildTreeRACB(skeleton);
   fake::FakeAnimation animation("contract", 10, 12);
   animation.AddEvent(9, 1, "early");
   animation.AddEvent(12, 2, "end");

@@ -94,19 +94,9 @@ TEST(EventChunk, RangeEndingAtTheLimitsOfInt32) {
   EXPECT_EQ(out.str(), kb::Events({{-1, 1, "end"}, {0, 2, "start"}}));
 }
 
-// R has children A and B, in two blocks; A has the child C.
-void BuildTreeRACB(fake::FakeSkeleton& skeleton) {
-  skeleton.AddBone("R");
-  const int a = skeleton.AddBone("A", 0);
-  skeleton.AddBone("B", 0);
-  skeleton.AddBone("C", a);
-  skeleton.SetBlockSizes(0, {1, 1});
-  skeleton.Build();
-}
-
 TEST(SkeletonChunk, NestsBonesWithNamesAndChildCounts) {
   fake::FakeSkeleton skeleton;
-  BuildTreeRACB(skeleton);
+  fake::BuildTreeRACB(skeleton);
   std::ostringstream out(std::ios::binary);
   skeleton.WriteSkeleton(out);
   EXPECT_EQ(out.str(), kb::Skeleton({"R", {{"A", {{"C", {}}}}, {"B", {}}}}));
@@ -160,7 +150,7 @@ TEST(SkeletonChunk, NullBoneNameIsTheEmptyText) {
 
 TEST(FrameChunk, PosesFirstThenWritesRecordsInPreOrder) {
   fake::FakeSkeleton skeleton;
-  BuildTreeRACB(skeleton);
+  fake::BuildTreeRACB(skeleton);
   std::ostringstream out(std::ios::binary);
   skeleton.WriteFrame(out, 42, 40);
   const int order[] = {0, 1, 3, 2};  // R, A, C, B

@@ -107,6 +107,15 @@ kin_bytes::Record FakeSkeleton::RecordAt(int bone, int frame) const {
   return record;
 }
 
+void BuildTreeRACB(FakeSkeleton& skeleton) {
+  skeleton.AddBone("R");
+  const int a = skeleton.AddBone("A", 0);
+  skeleton.AddBone("B", 0);
+  skeleton.AddBone("C", a);
+  skeleton.SetBlockSizes(0, {1, 1});
+  skeleton.Build();
+}
+
 FakeAnimation::FakeAnimation(const std::string& name, int32_t start,
                              int32_t end)
     : name_(name) {

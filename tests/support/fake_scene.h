@@ -105,6 +105,10 @@ class FakeSkeleton : public Skeleton {
   bool posed_ = false;
 };
 
+// Builds R(A(C), B) in an empty skeleton, with R's children in two blocks of
+// one: bones 0 = R, 1 = A, 2 = B, 3 = C, so pre-order is 0, 1, 3, 2.
+void BuildTreeRACB(FakeSkeleton& skeleton);
+
 // An animation record whose events are watched by the allocation tracker.
 class FakeAnimation {
  public:
