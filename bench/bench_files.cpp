@@ -1,6 +1,8 @@
 #include "bench/bench_files.h"
 
+#include <fcntl.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -56,6 +58,13 @@ bool WriteSequentially(const std::string& path, int64_t bytes) {
   }
   out.close();
   return !out.fail();
+}
+
+bool SyncToDisk(const std::string& path) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool synced = fdatasync(fd) == 0;
+  return close(fd) == 0 && synced;
 }
 
 }  // namespace kin_bench

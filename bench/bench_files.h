@@ -38,6 +38,10 @@ void RemoveFile(const std::string& path);
 // and closes it. Returns false when the open, a write or the close fails.
 bool WriteSequentially(const std::string& path, int64_t bytes);
 
+// Waits until the data of the file at `path` is on the disk (fdatasync).
+// Returns false when the file cannot be opened or synced.
+bool SyncToDisk(const std::string& path);
+
 }  // namespace kin_bench
 
 #endif  // KIN_BENCH_BENCH_FILES_H_
