@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "animfile/frame_offset.h"
+#include "animfile/frame_range.h"
 #include "chunkfile/chunk.h"
 #include "chunkfile/format.h"
 #include "scene/scene.h"
@@ -53,6 +54,16 @@ void WriteBoneTree(ChunkStream& out, Bone& root) {
 
 void WriteBoneRecords(ChunkStream& out, Bone& root);
 
+// Poses the skeleton at `frame` and writes its FRAM chunk.
+void WriteFrameChunk(ChunkStream& out, Skeleton& skeleton, int32_t frame,
+                     int32_t firstFrame) {
+  skeleton.SetFrame(frame);
+  const int32_t chunk = out.OpenChunk(kin::kFrameTag);
+  out.WriteUint32(kin::FrameOffset(frame, firstFrame));
+  if (skeleton.root != nullptr) WriteBoneRecords(out, *skeleton.root);
+  out.EndChunk(chunk);
+}
+
 }  // namespace
 
 void Skeleton::WriteSkeleton(std::ostream& stream) {
@@ -68,12 +79,20 @@ void Bone::WriteBone(std::ostream& stream) {
 }
 
 void Skeleton::WriteFrame(std::ostream& stream, int frame, int firstFrame) {
-  SetFrame(frame);
   ChunkStream out(stream);
-  const int32_t chunk = out.OpenChunk(kin::kFrameTag);
-  out.WriteUint32(kin::FrameOffset(frame, firstFrame));
-  if (root != nullptr) WriteBoneRecords(out, *root);
-  out.EndChunk(chunk);
+  WriteFrameChunk(out, *this, frame, firstFrame);
+}
+
+void kin::WriteFrameRange(Skeleton& skeleton, std::ostream& stream,
+                          int32_t first, int32_t last) {
+  if (last < first) return;
+  ChunkStream out(stream);
+  // Counted so that the loop also ends for a range ending at INT32_MAX. The
+  // stream's state is current while `out` is in use: every failure sets it.
+  for (int32_t frame = first; stream.good(); ++frame) {
+    WriteFrameChunk(out, skeleton, frame, first);
+    if (frame == last) break;
+  }
 }
 
 void Bone::WriteBoneFrame(std::ostream& stream) {

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "animfile/frame_range.h"
 #include "animfile/info_chunks.h"
 #include "chunkfile/binofstream.h"
 #include "chunkfile/chunk.h"
@@ -27,16 +28,7 @@ Outcome WriteFile(Skeleton& skeleton, const AnimInfo& info,
   WriteInfoChunk(stream, info);
   WriteEventChunk(stream, info);
   skeleton.WriteSkeleton(stream);
-
-  // Counted so that the loop also ends for a range ending at INT32_MAX.
-  const int32_t first = info.startFrame;
-  const int32_t last = info.endFrame;
-  if (first <= last) {
-    for (int32_t frame = first; stream.good(); ++frame) {
-      skeleton.WriteFrame(stream, frame, first);
-      if (frame == last) break;
-    }
-  }
+  WriteFrameRange(skeleton, stream, info.startFrame, info.endFrame);
 
   EndChunk(stream, container);
   stream.close();

@@ -1,12 +1,15 @@
 // The INFO, EVNT, SKEL and FRAM writers, on an in-memory stream.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <sstream>
+#include <streambuf>
 #include <string>
 #include <vector>
 
+#include "animfile/frame_range.h"
 #include "animfile/info_chunks.h"
 #include "tests/support/fake_scene.h"
 #include "tests/support/kin_bytes.h"
@@ -184,6 +187,100 @@ TEST(FrameChunk, CopiesEveryBitPatternUnchanged) {
   kb::Record record;
   std::memcpy(record.bits, kBits, sizeof kBits);
   EXPECT_EQ(out.str(), kb::Frame(0, {record}));
+}
+
+// A seekable buffer that holds at most `capacity` bytes and refuses the
+// rest, as a full disk would.
+class BoundedBuffer : public std::streambuf {
+ public:
+  explicit BoundedBuffer(size_t capacity) : bytes_(capacity) {
+    setp(bytes_.data(), bytes_.data() + bytes_.size());
+  }
+  std::string written() const { return std::string(bytes_.data(), furthest()); }
+
+ protected:
+  int_type overflow(int_type) override { return traits_type::eof(); }
+  pos_type seekoff(off_type offset, std::ios::seekdir direction,
+                   std::ios::openmode) override {
+    const off_type base = direction == std::ios::beg   ? 0
+                          : direction == std::ios::cur ? pptr() - pbase()
+                                                       : off_type(furthest());
+    return seekpos(pos_type(base + offset), std::ios::out);
+  }
+  pos_type seekpos(pos_type position, std::ios::openmode) override {
+    const off_type at = off_type(position);
+    if (at < 0 || at > off_type(furthest())) return pos_type(off_type(-1));
+    furthest_ = furthest();
+    setp(bytes_.data(), bytes_.data() + bytes_.size());
+    pbump(static_cast<int>(at));
+    return position;
+  }
+
+ private:
+  size_t furthest() const {
+    return std::max(furthest_, static_cast<size_t>(pptr() - pbase()));
+  }
+  std::vector<char> bytes_;
+  size_t furthest_ = 0;
+};
+
+std::vector<int> PosedFrames(const fake::FakeSkeleton& skeleton) {
+  std::vector<int> frames;
+  for (const Call& call : skeleton.calls) {
+    if (call.kind == Call::kSetFrame) frames.push_back(call.subject);
+  }
+  return frames;
+}
+
+TEST(FrameRange, WritesWhatOneWriteFramePerFrameWrites) {
+  const struct {
+    int32_t first, last;
+  } ranges[] = {{5, 5}, {-1, 2}, {4, 3}, {INT32_MAX - 1, INT32_MAX}};
+  for (const auto& range : ranges) {
+    fake::FakeSkeleton skeleton;
+    fake::BuildTreeRACB(skeleton);
+    std::ostringstream expected(std::ios::binary);
+    std::vector<int> frames;
+    for (int64_t frame = range.first; frame <= range.last; ++frame) {
+      skeleton.WriteFrame(expected, static_cast<int>(frame), range.first);
+      frames.push_back(static_cast<int>(frame));
+    }
+    const std::vector<Call> calls = skeleton.calls;
+    skeleton.calls.clear();
+
+    std::ostringstream out(std::ios::binary);
+    kin::WriteFrameRange(skeleton, out, range.first, range.last);
+    EXPECT_EQ(out.str(), expected.str()) << range.first << ".." << range.last;
+    EXPECT_EQ(skeleton.calls, calls) << range.first << ".." << range.last;
+    EXPECT_EQ(PosedFrames(skeleton), frames);
+  }
+}
+
+TEST(FrameRange, StopsAfterTheFrameWhoseWriteFailed) {
+  // Two bones: 72 bytes a frame. Room for two and a half frames.
+  fake::FakeSkeleton skeleton;
+  skeleton.AddBone("root");
+  skeleton.AddBone("arm", 0);
+  skeleton.Build();
+  BoundedBuffer buffer(180);
+  std::ostream out(&buffer);
+  kin::WriteFrameRange(skeleton, out, 0, 1000);
+  EXPECT_TRUE(out.bad());
+  EXPECT_EQ(PosedFrames(skeleton), (std::vector<int>{0, 1, 2}));
+  const std::string frame0 =
+      kb::Frame(0, {skeleton.RecordAt(0, 0), skeleton.RecordAt(1, 0)});
+  EXPECT_EQ(buffer.written().substr(0, frame0.size()), frame0);
+}
+
+TEST(FrameRange, WritesNothingToAFailedStream) {
+  fake::FakeSkeleton skeleton;
+  skeleton.AddBone("root");
+  skeleton.Build();
+  std::ostringstream out(std::ios::binary);
+  out.setstate(std::ios::failbit);
+  kin::WriteFrameRange(skeleton, out, 0, 10);
+  EXPECT_TRUE(out.str().empty());
+  EXPECT_TRUE(skeleton.calls.empty());
 }
 
 }  // namespace
