@@ -171,6 +171,21 @@ class TestScene {
   AnimInfo info_{};
 };
 
+// Writes the container's head and every chunk before the frames, the way
+// the export driver does, after `lead` bytes written straight to the
+// stream. Returns the container's position for `EndChunk`.
+int32_t WriteFileHead(std::ostream& stream, TestScene& scene,
+                      const std::string& lead = "") {
+  stream.write(lead.data(), static_cast<std::streamsize>(lead.size()));
+  kin::WriteTag(stream, kin::kContainerTag);
+  const int32_t container = kin::BeginChunk(stream);
+  kin::WriteTag(stream, kin::kFormTag);
+  kin::WriteInfoChunk(stream, scene.info());
+  kin::WriteEventChunk(stream, scene.info());
+  scene.skeleton().WriteSkeleton(stream);
+  return container;
+}
+
 class WindowFileTest : public kin_test::TempDirTest,
                        public ::testing::WithParamInterface<size_t> {};
 
@@ -185,12 +200,7 @@ TEST_P(WindowFileTest, WritersThroughAnyWindowGiveTheIndependentBytes) {
   const std::string path = Path("window.kin");
   kin::binofstream stream(path.c_str(), GetParam());
   ASSERT_FALSE(stream.fail());
-  kin::WriteTag(stream, kin::kContainerTag);
-  const int32_t container = kin::BeginChunk(stream);
-  kin::WriteTag(stream, kin::kFormTag);
-  kin::WriteInfoChunk(stream, scene.info());
-  kin::WriteEventChunk(stream, scene.info());
-  scene.skeleton().WriteSkeleton(stream);
+  const int32_t container = WriteFileHead(stream, scene);
   // Positions stay true file offsets: after each frame, the end of that
   // frame in the expected file.
   const int32_t frames = scene.info().endFrame - scene.info().startFrame + 1;
@@ -269,17 +279,11 @@ TEST_F(ExportThroughWindowTest, FailureSeenOnlyAtCloseGives16) {
       << "1: the export reported success; 2: the partial file was left";
 }
 
-// The chunks of a whole file, written the way the export driver writes
-// them, after `lead` bytes written straight to the stream.
+// The chunks of a whole file, one `WriteFrame` per frame, after `lead` bytes
+// written straight to the stream.
 void WriteWholeFile(std::ostream& stream, TestScene& scene,
                     const std::string& lead = "") {
-  stream.write(lead.data(), static_cast<std::streamsize>(lead.size()));
-  kin::WriteTag(stream, kin::kContainerTag);
-  const int32_t container = kin::BeginChunk(stream);
-  kin::WriteTag(stream, kin::kFormTag);
-  kin::WriteInfoChunk(stream, scene.info());
-  kin::WriteEventChunk(stream, scene.info());
-  scene.skeleton().WriteSkeleton(stream);
+  const int32_t container = WriteFileHead(stream, scene, lead);
   for (int frame = scene.info().startFrame; frame <= scene.info().endFrame;
        ++frame) {
     scene.skeleton().WriteFrame(stream, frame, scene.info().startFrame);

@@ -224,14 +224,6 @@ class BoundedBuffer : public std::streambuf {
   size_t furthest_ = 0;
 };
 
-std::vector<int> PosedFrames(const fake::FakeSkeleton& skeleton) {
-  std::vector<int> frames;
-  for (const Call& call : skeleton.calls) {
-    if (call.kind == Call::kSetFrame) frames.push_back(call.subject);
-  }
-  return frames;
-}
-
 TEST(FrameRange, WritesWhatOneWriteFramePerFrameWrites) {
   const struct {
     int32_t first, last;
@@ -252,7 +244,7 @@ TEST(FrameRange, WritesWhatOneWriteFramePerFrameWrites) {
     kin::WriteFrameRange(skeleton, out, range.first, range.last);
     EXPECT_EQ(out.str(), expected.str()) << range.first << ".." << range.last;
     EXPECT_EQ(skeleton.calls, calls) << range.first << ".." << range.last;
-    EXPECT_EQ(PosedFrames(skeleton), frames);
+    EXPECT_EQ(skeleton.PosedFrames(), frames);
   }
 }
 
@@ -266,7 +258,7 @@ TEST(FrameRange, StopsAfterTheFrameWhoseWriteFailed) {
   std::ostream out(&buffer);
   kin::WriteFrameRange(skeleton, out, 0, 1000);
   EXPECT_TRUE(out.bad());
-  EXPECT_EQ(PosedFrames(skeleton), (std::vector<int>{0, 1, 2}));
+  EXPECT_EQ(skeleton.PosedFrames(), (std::vector<int>{0, 1, 2}));
   const std::string frame0 =
       kb::Frame(0, {skeleton.RecordAt(0, 0), skeleton.RecordAt(1, 0)});
   EXPECT_EQ(buffer.written().substr(0, frame0.size()), frame0);

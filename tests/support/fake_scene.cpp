@@ -99,6 +99,14 @@ void FakeSkeleton::DefaultPose(int bone, int frame, float out[7]) {
   out[6] = 1.0f;
 }
 
+std::vector<int> FakeSkeleton::PosedFrames() const {
+  std::vector<int> frames;
+  for (const Call& call : calls) {
+    if (call.kind == Call::kSetFrame) frames.push_back(call.subject);
+  }
+  return frames;
+}
+
 kin_bytes::Record FakeSkeleton::RecordAt(int bone, int frame) const {
   float values[7];
   pose(bone, frame, values);

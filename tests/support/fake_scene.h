@@ -94,6 +94,9 @@ class FakeSkeleton : public Skeleton {
   // The record `pose` gives `bone` at `frame`, as the file must hold it.
   kin_bytes::Record RecordAt(int bone, int frame) const;
 
+  // The frames `SetFrame` was called with, in order.
+  std::vector<int> PosedFrames() const;
+
   PoseFunction pose = DefaultPose;
   std::vector<Call> calls;
   int size() const { return static_cast<int>(bones_.size()); }
